@@ -1,0 +1,22 @@
+# quendry_library(<target> <folder> LIBS ...)
+# One static library from every .cpp below <folder>. Files ending in _win32.cpp are built only
+# on Windows, files ending in _posix.cpp only elsewhere.
+function(quendry_library target folder)
+  cmake_parse_arguments(L "" "" "LIBS" ${ARGN})
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${folder}/*.cpp)
+  if(WIN32)
+    list(FILTER sources EXCLUDE REGEX "_posix\\.cpp$")
+  else()
+    list(FILTER sources EXCLUDE REGEX "_win32\\.cpp$")
+  endif()
+  if(sources)
+    add_library(${target} STATIC ${sources})
+    target_include_directories(${target} PUBLIC ${CMAKE_SOURCE_DIR})
+    target_link_libraries(${target} PUBLIC ${L_LIBS})
+  else()
+    # header-only so far
+    add_library(${target} INTERFACE)
+    target_include_directories(${target} INTERFACE ${CMAKE_SOURCE_DIR})
+    target_link_libraries(${target} INTERFACE ${L_LIBS})
+  endif()
+endfunction()
