@@ -1,0 +1,58 @@
+#include "platform/DebugOutput.h"
+
+#include <gtest/gtest.h>
+#include <mutex>
+#include <set>
+#include <thread>
+#include <vector>
+
+namespace
+{
+TEST(DebugOutputTest, SinkReceivesEveryTextUntilRemoved)
+{
+    std::mutex mutex;
+    std::vector<std::string> captured;
+    platform::SetDebugOutputSink(
+        [&](const std::string& text)
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            captured.push_back(text);
+        });
+
+    platform::OutputDebugText("first line\r\n");
+    platform::SetDebugOutputSink({});
+    platform::OutputDebugText("not captured");
+
+    ASSERT_EQ(captured.size(), 1u);
+    EXPECT_EQ(captured[0], "first line\r\n");
+}
+
+TEST(DebugOutputTest, TextsFromManyThreadsArriveWhole)
+{
+    std::mutex mutex;
+    std::multiset<std::string> captured;
+    platform::SetDebugOutputSink(
+        [&](const std::string& text)
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            captured.insert(text);
+        });
+
+    std::vector<std::thread> threads;
+    for (int thread = 0; thread < 4; ++thread)
+        threads.emplace_back(
+            [thread]
+            {
+                for (int line = 0; line < 500; ++line)
+                    platform::OutputDebugText("thread " + std::to_string(thread));
+            });
+    for (std::thread& thread : threads)
+        thread.join();
+    platform::SetDebugOutputSink({});
+
+    ASSERT_EQ(captured.size(), 2000u);
+    for (int thread = 0; thread < 4; ++thread)
+        EXPECT_EQ(captured.count("thread " + std::to_string(thread)), 500u);
+}
+
+} // namespace
