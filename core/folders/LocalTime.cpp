@@ -1,0 +1,11 @@
+#include "core/folders/LocalTime.h"
+
+std::string FormatLocalTime(std::time_t when, const char* format)
+{
+    std::tm local{};
+    if (!ToLocalTime(when, local))
+        return {};
+    char buffer[128];
+    const size_t length = std::strftime(buffer, sizeof(buffer), format, &local);
+    return std::string(buffer, length);
+}
