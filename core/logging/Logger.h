@@ -54,7 +54,33 @@ public:
     bool enabled = false;
     bool showThreadId = true;
 
-    // (the remaining members and internal operations are declared by the logging library)
+    // The completed path of the log file; empty before Init.
+    std::string LogPath() const;
+
+private:
+    void Open(const std::string& path);
+    void Rotate();
+    std::string FormatLine(const std::string& context, LogType type, const std::string& text) const;
+    void AddHistory(LogType type, const std::string& text);
+    void WriteLevelled(int32_t minimumLevel, LogType type, const std::string& text);
+
+    int32_t index_;
+    bool rotateByLines_ = true;
+    bool rotateByBytes_ = false;
+    bool copyToDebugOutput_ = false;
+    uint32_t maxLines_ = 10000;
+    uint32_t lines_ = 0;
+    uint32_t maxBytes_ = 10000;
+    uint32_t bytes_ = 0;
+    std::ofstream file_;
+    std::string path_;
+    int32_t rotationCounter_ = 0;
+    int32_t level_ = 4;
+    std::list<LogHistoryEntry> history_;
+    int32_t historyCapacity_ = 200;
+    int32_t historyMode_ = 0; // 0 file only, 1 history only, else both
+    // Re-entrant: the rotation locks again from inside a write.
+    mutable std::recursive_mutex mutex_;
 };
 
 } // namespace LibLogging

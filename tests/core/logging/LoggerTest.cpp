@@ -1,0 +1,327 @@
+#include "core/logging/Logger.h"
+#include "platform/DebugOutput.h"
+#include "platform/Thread.h"
+#include "tests/core/logging/LogTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <regex>
+#include <thread>
+
+namespace
+{
+using LibLogging::Logger;
+using LibLogging::LogType;
+
+const std::string kTime = R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2})";
+
+// Collects the debugger output while it lives.
+class DebugCapture
+{
+public:
+    DebugCapture()
+    {
+        platform::SetDebugOutputSink(
+            [this](const std::string& text)
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                texts_.push_back(text);
+            });
+    }
+    ~DebugCapture() { platform::SetDebugOutputSink({}); }
+    std::vector<std::string> Texts()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return texts_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<std::string> texts_;
+};
+
+std::string Padded(const std::string& level)
+{
+    return std::string(13 - level.size(), ' ') + level;
+}
+
+TEST(LoggerLayout, EveryTypeWithAndWithoutThreadId)
+{
+    const struct
+    {
+        LogType type;
+        const char* level;
+    } types[] = {
+        {LibLogging::LOG_ERROR, "ERROR"},
+        {LibLogging::LOG_MESSAGE, "MESSAGE"},
+        {LibLogging::LOG_DEBUG, "DEBUG"},
+        {LibLogging::LOG_IN_FUNCTION, "IN FUNCTION"},
+        {LibLogging::LOG_OUT_FUNCTION, "OUT FUNCTION"},
+        {LibLogging::LOG_STACKTRACE, "STACKTRACE"},
+        {LibLogging::LOG_WARNING, "WARNING"},
+        {static_cast<LogType>(42), "MESSAGE"},
+    };
+    const std::string threadId = std::to_string(platform::CurrentThreadId());
+    for (bool showThreadId : {false, true})
+    {
+        ScratchFolder folder;
+        Logger logger(7);
+        OpenLogger(logger, folder.Path("layout.log"));
+        logger.showThreadId = showThreadId;
+        for (const auto& t : types)
+            logger.Write("", std::string("text of ") + t.level, t.type);
+        logger.Write("", "plain text", LibLogging::LOG_PLAIN);
+        logger.Write("ctx", "with context", LibLogging::LOG_MESSAGE);
+        logger.Write("c", "short context", LibLogging::LOG_MESSAGE);
+
+        const auto lines = ReadLines(folder.Path("layout.log"));
+        ASSERT_EQ(lines.size(), std::size(types) + 3);
+        const std::string thread = showThreadId ? " \\(" + threadId + "\\)" : "";
+        for (size_t i = 0; i < std::size(types); ++i)
+        {
+            const std::regex expected(kTime + Padded(types[i].level) + thread + ": text of " +
+                                      types[i].level);
+            EXPECT_TRUE(std::regex_match(lines[i], expected)) << lines[i];
+        }
+        EXPECT_EQ(lines[std::size(types)], ": plain text");
+        EXPECT_TRUE(
+            std::regex_match(lines[std::size(types) + 1],
+                             std::regex(kTime + "      MESSAGE" + thread + ": ctx: with context")));
+        EXPECT_TRUE(
+            std::regex_match(lines[std::size(types) + 2],
+                             std::regex(kTime + "      MESSAGE" + thread + ": short context")));
+    }
+}
+
+TEST(LoggerLayout, EntryPointsWriteTheirTypes)
+{
+    ScratchFolder folder;
+    Logger logger(7);
+    OpenLogger(logger, folder.Path("entry.log"));
+    logger.showThreadId = false;
+    logger.Error("e");
+    logger.Warning("w");
+    logger.Message("m");
+    logger.Debug("d");
+    const auto lines = ReadLines(folder.Path("entry.log"));
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0].substr(19), "        ERROR: e");
+    EXPECT_EQ(lines[1].substr(19), "      WARNING: w");
+    EXPECT_EQ(lines[2].substr(19), "      MESSAGE: m");
+    EXPECT_EQ(lines[3].substr(19), "        DEBUG: d");
+}
+
+TEST(LoggerLayout, InitTurnsTheThreadIdOff)
+{
+    ScratchFolder folder;
+    Logger logger(7);
+    logger.Init(folder.Path("init.log"));
+    logger.enabled = true;
+    logger.Message("m");
+    EXPECT_EQ(ReadLines(folder.Path("init.log")).at(0).substr(19), "      MESSAGE: m");
+}
+
+std::string Numbered(int from, int to)
+{
+    std::string lines;
+    for (int i = from; i <= to; ++i)
+        lines += ": line " + std::to_string(i) + "\r\n";
+    return lines;
+}
+
+TEST(LoggerRotation, AtLines10001And20001)
+{
+    ScratchFolder folder;
+    Logger logger(7);
+    OpenLogger(logger, folder.Path("rot.log"));
+    int written = 0;
+    auto writeUpTo = [&](int last)
+    {
+        while (written < last)
+            logger.Write("", "line " + std::to_string(++written), LibLogging::LOG_PLAIN);
+    };
+    writeUpTo(10000);
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"rot.log"});
+    EXPECT_EQ(ReadFile(folder.Path("rot.log")), Numbered(1, 10000));
+
+    writeUpTo(10001);
+    EXPECT_EQ(ReadFile(folder.Path("rot_0.log")), Numbered(1, 10000));
+    EXPECT_EQ(ReadFile(folder.Path("rot.log")), Numbered(10001, 10001));
+
+    writeUpTo(20000);
+    EXPECT_EQ(folder.Names(), (std::vector<std::string>{"rot.log", "rot_0.log"}));
+    writeUpTo(20001);
+    EXPECT_EQ(folder.Names(), (std::vector<std::string>{"rot.log", "rot_0.log", "rot_1.log"}));
+    EXPECT_EQ(ReadFile(folder.Path("rot_0.log")), Numbered(1, 10000));
+    EXPECT_EQ(ReadFile(folder.Path("rot_1.log")), Numbered(10001, 20000));
+    EXPECT_EQ(ReadFile(folder.Path("rot.log")), Numbered(20001, 20001));
+}
+
+TEST(LoggerRotation, TxtPathKeepsItsNameWhileCopiesEndInLog)
+{
+    ScratchFolder folder;
+    Logger logger(7);
+    OpenLogger(logger, folder.Path("trace.txt"));
+    EXPECT_EQ(logger.LogPath(), folder.Path("trace.txt"));
+    for (int i = 1; i <= 10001; ++i)
+        logger.Write("", "line " + std::to_string(i), LibLogging::LOG_PLAIN);
+    EXPECT_EQ(folder.Names(), (std::vector<std::string>{"trace.txt", "trace_0.log"}));
+    EXPECT_EQ(ReadFile(folder.Path("trace_0.log")), Numbered(1, 10000));
+}
+
+TEST(LoggerRotation, FailedCopyKeepsTheLines)
+{
+    ScratchFolder folder;
+    Logger logger(7);
+    OpenLogger(logger, folder.Path("keep.log"));
+    // A folder in the copy's place makes the copy fail.
+    std::filesystem::create_directory(folder.Path("keep_0.log"));
+    for (int i = 1; i <= 10001; ++i)
+        logger.Write("", "line " + std::to_string(i), LibLogging::LOG_PLAIN);
+    EXPECT_EQ(ReadFile(folder.Path("keep.log")), Numbered(1, 10001));
+}
+
+TEST(LoggerPath, PathWithoutExtensionGetsLog)
+{
+    ScratchFolder folder;
+    Logger logger(7);
+    OpenLogger(logger, folder.Path("plain"));
+    EXPECT_EQ(logger.LogPath(), folder.Path("plain.log"));
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"plain.log"});
+}
+
+TEST(LoggerPath, HashAIsTheThreadId)
+{
+    ScratchFolder folder;
+    Logger logger(7);
+    OpenLogger(logger, folder.Path("t#a-#a"));
+    const std::string id = std::to_string(platform::CurrentThreadId());
+    EXPECT_EQ(logger.LogPath(), folder.Path("t" + id + "-" + id + ".log"));
+    logger.Message("m");
+    EXPECT_EQ(ReadLines(folder.Path("t" + id + "-" + id + ".log")).size(), 1u);
+}
+
+TEST(LoggerOpen, MovesEarlierFilesAside)
+{
+    ScratchFolder folder;
+    WriteFile(folder.Path("old.log"), "previous run\r\n");
+    WriteFile(folder.Path("old_0.log"), "copy zero\r\n");
+    WriteFile(folder.Path("old_1.log"), "copy one\r\n");
+    WriteFile(folder.Path("old_3.log"), "copy three\r\n");
+    Logger logger(7);
+    OpenLogger(logger, folder.Path("old.log"));
+
+    const std::string stamp = R"(_\d{4}-\d{2}-\d{2}_\d{2}-\d{2}-\d{2})";
+    const struct
+    {
+        std::regex name;
+        std::string content;
+    } expected[] = {
+        {std::regex("old.log"), ""},
+        {std::regex("old_0" + stamp + "\\.log"), "copy zero\r\n"},
+        {std::regex("old_1" + stamp + "\\.log"), "copy one\r\n"},
+        {std::regex("old_3.log"), "copy three\r\n"},
+        {std::regex("old" + stamp + "\\.log"), "previous run\r\n"},
+    };
+    const auto names = folder.Names();
+    ASSERT_EQ(names.size(), std::size(expected));
+    for (const auto& e : expected)
+    {
+        const auto found =
+            std::find_if(names.begin(), names.end(),
+                         [&](const std::string& n) { return std::regex_match(n, e.name); });
+        ASSERT_NE(found, names.end()) << e.content;
+        EXPECT_EQ(ReadFile(folder.Path(*found)), e.content) << *found;
+    }
+}
+
+TEST(LoggerThreads, FourWritersLoseAndTearNoLine)
+{
+    constexpr int kThreads = 4;
+    constexpr int kLines = 6000;
+    ScratchFolder folder;
+    Logger logger(7);
+    OpenLogger(logger, folder.Path("mt.log"));
+    std::vector<std::thread> writers;
+    for (int t = 0; t < kThreads; ++t)
+        writers.emplace_back(
+            [&logger, t]
+            {
+                for (int i = 0; i < kLines; ++i)
+                    logger.Message("writer " + std::to_string(t) + " line " + std::to_string(i));
+            });
+    for (auto& writer : writers)
+        writer.join();
+
+    const std::regex line(kTime + R"(      MESSAGE \(\d+\): writer (\d) line (\d+))");
+    std::vector<std::vector<int>> seen(kThreads);
+    const struct
+    {
+        const char* name;
+        size_t lines;
+    } files[] = {{"mt_0.log", 10000}, {"mt_1.log", 10000}, {"mt.log", 4000}};
+    for (const auto& file : files)
+    {
+        const auto lines = ReadLines(folder.Path(file.name));
+        EXPECT_EQ(lines.size(), file.lines) << file.name;
+        for (const auto& text : lines)
+        {
+            std::smatch match;
+            ASSERT_TRUE(std::regex_match(text, match, line)) << text;
+            seen[std::stoi(match[1])].push_back(std::stoi(match[2]));
+        }
+    }
+    for (int t = 0; t < kThreads; ++t)
+    {
+        ASSERT_EQ(seen[t].size(), static_cast<size_t>(kLines)) << t;
+        for (int i = 0; i < kLines; ++i)
+            EXPECT_EQ(seen[t][i], i) << "writer " << t;
+    }
+}
+
+TEST(LoggerDebugOutput, EveryLineGoesToTheDebugger)
+{
+    DebugCapture capture;
+    ScratchFolder folder;
+    Logger logger(7);
+    OpenLogger(logger, folder.Path("dbg.log"));
+    logger.Error("first");
+    logger.Write("", "second", LibLogging::LOG_PLAIN);
+    const auto texts = capture.Texts();
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_EQ(texts[0] + texts[1], ReadFile(folder.Path("dbg.log")));
+    EXPECT_EQ(texts[1], ": second\r\n");
+}
+
+TEST(LoggerDisabled, WritesNothingAnywhere)
+{
+    DebugCapture capture;
+    ScratchFolder folder;
+    {
+        Logger neverOpened(7);
+        neverOpened.enabled = true;
+        neverOpened.Error("dropped");
+        neverOpened.Write("", "dropped", LibLogging::LOG_PLAIN);
+    }
+    EXPECT_TRUE(folder.Names().empty());
+
+    Logger notEnabled(7);
+    notEnabled.Init(folder.Path("off.log"));
+    notEnabled.Error("dropped");
+    notEnabled.Debug("dropped");
+    EXPECT_EQ(ReadFile(folder.Path("off.log")), "");
+    EXPECT_TRUE(capture.Texts().empty());
+}
+
+TEST(LoggerOpen, UnopenableFolderLeavesTheLoggerClosed)
+{
+    DebugCapture capture;
+    ScratchFolder folder;
+    Logger logger(7);
+    OpenLogger(logger, folder.Path("missing/sub/x.log"));
+    logger.Error("dropped");
+    EXPECT_TRUE(folder.Names().empty());
+    EXPECT_TRUE(capture.Texts().empty());
+}
+} // namespace
