@@ -1,0 +1,127 @@
+#include "token/acPKCS11.h"
+
+#include <cstdio>
+
+namespace Corvane
+{
+namespace
+{
+constexpr size_t kCinLength = 12;
+constexpr CK_ULONG kMaxObjects = 10;
+constexpr size_t kMinIdentityLink = 128;
+constexpr size_t kMaxIdentityLink = 3072;
+constexpr unsigned char kDerSequence = 0x30;
+
+bool SerialMatches(const std::string& serial, const std::string& cin)
+{
+    if (cin.size() > kCinLength)
+        return serial == cin;
+    return serial.size() >= kCinLength && serial.compare(0, kCinLength, cin) == 0;
+}
+
+bool IsIdentityLinkData(const ByteVector& data)
+{
+    return data.size() >= kMinIdentityLink && data.size() <= kMaxIdentityLink &&
+           data.front() == kDerSequence;
+}
+} // namespace
+
+std::string acPKCS11::HexCode(CK_RV rv)
+{
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%lx", static_cast<unsigned long>(rv));
+    return text;
+}
+
+int acPKCS11::FindSlotByCIN(const std::string& cin)
+{
+    Init();
+    std::vector<TokenSlot*> slots;
+    if (!GetSlots(slots, false))
+        return -1;
+    // Only a whole card identification number can name a card.
+    if (cin.size() < kCinLength)
+        return -1;
+    for (size_t i = 0; i < slots.size(); ++i)
+    {
+        if (SerialMatches(slots[i]->tokenSerial, cin))
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+int acPKCS11::FindCardForWrite(const std::string& cin, std::string& message)
+{
+    const int index = FindSlotByCIN(cin);
+    if (index < 0)
+        message = "Keine Smartcard gefunden für CIN=" + cin;
+    return index;
+}
+
+bool acPKCS11::OpenWriteSession(int index, std::string& message)
+{
+    if (OpenSession(index))
+        return true;
+    message = "Fehler beim öffnen der Kartensession";
+    return false;
+}
+
+void acPKCS11::LogoutAndClose()
+{
+    if (Functions().C_Logout)
+        Functions().C_Logout(m_session);
+    CloseSession();
+}
+
+CK_RV acPKCS11::SetValue(CK_OBJECT_HANDLE object, const ByteVector& value)
+{
+    const auto setAttributes = Functions().C_SetAttributeValue;
+    if (!setAttributes)
+        return CKR_FUNCTION_NOT_SUPPORTED;
+    ByteVector bytes(value);
+    CK_ATTRIBUTE attribute = {CKA_VALUE, bytes.data(), static_cast<CK_ULONG>(bytes.size())};
+    return setAttributes(m_session, object, &attribute, 1);
+}
+
+bool acPKCS11::Login()
+{
+    const auto login = Functions().C_Login;
+    // An empty PIN: the module asks for it in its own dialog.
+    return login && login(m_session, CKU_USER, nullptr, 0) == CKR_OK;
+}
+
+bool acPKCS11::WritePersonenbindung(const std::string& cin, const ByteVector& data,
+                                    std::string& message)
+{
+    const int index = FindCardForWrite(cin, message);
+    if (index < 0)
+        return false;
+    if (!IsIdentityLinkData(data))
+    {
+        message = "Falsche Update Daten für die Smartcard";
+        return false;
+    }
+    if (!OpenWriteSession(index, message))
+        return false;
+    std::vector<CK_OBJECT_HANDLE> objects;
+    const bool searched = SearchObjects(CKO_DATA, "PERSONENBINDUNG", kMaxObjects, objects);
+    if (!searched || objects.empty())
+    {
+        message =
+            searched ? "Das Objekt 'PERSONENBINDUNG' wurde nicht gefunden." : "PKCS11 FindObjects";
+        LogoutAndClose();
+        return false;
+    }
+    if (!Login())
+    {
+        message = "Fehler beim Initialisieren des Kartenobjektes. (CLogin)";
+        CloseSession();
+        return false;
+    }
+    const bool written = SetValue(objects.front(), data) == CKR_OK;
+    if (!written)
+        message = "Fehler beim modifizieren des Kartenobjektes. (C_SetAttributeValue)";
+    LogoutAndClose();
+    return written;
+}
+} // namespace Corvane
