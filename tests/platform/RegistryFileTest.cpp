@@ -1,0 +1,131 @@
+#include "platform/Registry.h"
+#include "tests/platform/ScopedEnvironment.h"
+#include "tests/platform/ScopedTempFolder.h"
+
+#include <gtest/gtest.h>
+#include <optional>
+#include <vector>
+
+namespace
+{
+using Bytes = std::vector<unsigned char>;
+
+// A file as a person might write it: LF and CRLF lines, a byte-order mark, comments, blank lines,
+// indentation, values broken over lines, another hive's section, lines that mean nothing.
+constexpr char kHandWritten[] =
+    "\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n"
+    "\r\n"
+    "; the program's settings\n"
+    "[HKEY_LOCAL_MACHINE\\Software\\Corvane GmbH\\Quendry Client\\Trace]\r\n"
+    "\"LogLevel\"=dword:5\r\n"
+    "  \"Filename\" = \"C:\\\\Logs\\\\q\"\n"
+    "\"Quoted\"=\"say \\\"hi\\\"\"\n"
+    "\"Blob\"=hex:01,02,\\\r\n"
+    "    03,04\r\n"
+    "\"Wide\"=hex(b):01,00,00,00,\\\n"
+    "  00,00,00,00\n"
+    "@=\"default\"\n"
+    "this line means nothing\n"
+    "\"Broken\"=dword:xyz\n"
+    "\"Unclosed\"=\"no end\n"
+    "\"Trailing\"=\"text\" junk\n"
+    "\n"
+    "[HKEY_CURRENT_USER\\Software\\Other]\n"
+    "\"Elsewhere\"=\"user\"\n"
+    "[hkey_local_machine\\SOFTWARE\\corvane gmbh\\quendry client\\trace]\n"
+    "\"LogMode\"=dword:00000001\n"
+    "\"LogLevel\"=dword:00000007\n"
+    "[HKEY_LOCAL_MACHINE\\Software\\Deep\\Only\\Leaf]\n"
+    "\"Leaf\"=hex(2):25,00\n";
+
+struct Expected
+{
+    const char* key;
+    const char* name;
+    std::optional<uint32_t> type; // nullopt: the value must not exist
+    Bytes data;
+};
+
+class RegistryFileTest : public testing::TestWithParam<Expected>
+{
+protected:
+    void SetUp() override
+    {
+        environment_.Set("QUENDRY_REGISTRY_DIR", folder_.Path().string());
+        WriteTextFile(folder_.File("HKEY_LOCAL_MACHINE.reg"), kHandWritten);
+    }
+
+    ScopedTempFolder folder_;
+    ScopedEnvironment environment_;
+};
+
+TEST_P(RegistryFileTest, ReadsTheHandWrittenFile)
+{
+    const Expected& expected = GetParam();
+    platform::RegistryHandle handle = nullptr;
+    ASSERT_EQ(platform::RegistryOpenKey(platform::RegistryHive::LocalMachine, expected.key,
+                                        platform::kKeyRead, &handle),
+              0u);
+    platform::UniqueRegistryKey key(handle);
+    uint32_t type = 0;
+    unsigned char data[64] = {};
+    uint32_t size = sizeof(data);
+    const uint32_t result =
+        platform::RegistryQueryValue(key.get(), expected.name, &type, data, &size);
+    if (!expected.type)
+    {
+        EXPECT_EQ(result, platform::kRegistryNotFound);
+        return;
+    }
+    ASSERT_EQ(result, 0u);
+    EXPECT_EQ(type, *expected.type);
+    EXPECT_EQ(Bytes(data, data + size), expected.data);
+}
+
+const char kTrace[] = "Software\\Corvane GmbH\\Quendry Client\\Trace";
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, RegistryFileTest,
+    testing::Values(
+        // The later section of the same key wins.
+        Expected{kTrace, "LogLevel", platform::kRegDword, {7, 0, 0, 0}},
+        Expected{kTrace, "LogMode", platform::kRegDword, {1, 0, 0, 0}},
+        Expected{kTrace,
+                 "Filename",
+                 platform::kRegSz,
+                 {'C', ':', '\\', 'L', 'o', 'g', 's', '\\', 'q', 0}},
+        Expected{kTrace, "Quoted", platform::kRegSz, {'s', 'a', 'y', ' ', '"', 'h', 'i', '"', 0}},
+        Expected{kTrace, "Blob", platform::kRegBinary, {1, 2, 3, 4}},
+        Expected{kTrace, "Wide", platform::kRegQword, {1, 0, 0, 0, 0, 0, 0, 0}},
+        Expected{kTrace, "", platform::kRegSz, {'d', 'e', 'f', 'a', 'u', 'l', 't', 0}},
+        Expected{kTrace, "Broken", std::nullopt, {}},
+        Expected{kTrace, "Unclosed", std::nullopt, {}},
+        Expected{kTrace, "Trailing", std::nullopt, {}},
+        Expected{kTrace, "Elsewhere", std::nullopt, {}},
+        Expected{"Software\\Deep\\Only\\Leaf", "Leaf", platform::kRegExpandSz, {0x25, 0}},
+        // Keys above a section exist without sections of their own.
+        Expected{"Software\\Deep", "Leaf", std::nullopt, {}}));
+
+TEST(RegistryFileRewriteTest, AChangeRewritesTheFileInExportFormat)
+{
+    ScopedTempFolder folder;
+    ScopedEnvironment environment;
+    environment.Set("QUENDRY_REGISTRY_DIR", folder.Path().string());
+    WriteTextFile(folder.File("HKEY_LOCAL_MACHINE.reg"),
+                  "; comment\n[HKEY_LOCAL_MACHINE\\Software\\A]\n\"x\"=dword:1\n");
+
+    platform::RegistryHandle handle = nullptr;
+    ASSERT_EQ(platform::RegistryCreateKey(platform::RegistryHive::LocalMachine, "Software\\a\\B",
+                                          platform::kKeyWrite, &handle),
+              0u);
+    platform::UniqueRegistryKey key(handle);
+    const unsigned char text[] = "v";
+    ASSERT_EQ(platform::RegistrySetValue(key.get(), "y", platform::kRegSz, text, sizeof(text)), 0u);
+
+    EXPECT_EQ(ReadTextFile(folder.File("HKEY_LOCAL_MACHINE.reg")),
+              "Windows Registry Editor Version 5.00\r\n\r\n"
+              "[HKEY_LOCAL_MACHINE\\Software]\r\n\r\n"
+              "[HKEY_LOCAL_MACHINE\\Software\\A]\r\n\"x\"=dword:00000001\r\n\r\n"
+              "[HKEY_LOCAL_MACHINE\\Software\\A\\B]\r\n\"y\"=\"v\"\r\n\r\n");
+}
+} // namespace
