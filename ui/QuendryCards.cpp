@@ -1,0 +1,3 @@
+#include "ui/App.h"
+
+wxIMPLEMENT_APP(MyApp);

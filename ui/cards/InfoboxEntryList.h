@@ -1,0 +1,50 @@
+#pragma once
+
+#include "core/Bytes.h"
+#include "infobox/InfoboxFS.h"
+#include "token/acPKCS11.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Which Infobox entries a card holds: the container entries of "INFOBOX" or the three fixed data
+// objects. Shared by the card-list worker (only the flag) and the Infobox dialog (the lines); it
+// touches no window, so it may run on the worker thread.
+class InfoboxEntryList
+{
+public:
+    InfoboxEntryList(Corvane::acPKCS11& token, int slotIndex, int cardType);
+
+    // The value of the card's data object with that label; out is empty when the value counts
+    // as empty (its first 128 bytes are zero). The wrapper's current session is closed at the end.
+    bool ReadDataObject(std::string label, ByteVector& out);
+    // The lines of the container object "INFOBOX"; true also for a container without entries.
+    bool ListInfoboxEntries();
+    // Reads the card information and lists the entries by the card's kind; true when there is one.
+    bool LoadEntries();
+
+    const std::vector<std::string>& Entries() const { return entries; }
+    bool ContainerMode() const { return containerMode; }
+    int CardType() const { return cardType; }
+    const Corvane::CardInfo& Info() const { return cardInfo; }
+    const ByteVector& CurrentEntryBytes() const { return currentEntryBytes; }
+    const LibInfobox::InfoboxFS& Container() const { return container; }
+
+    // "01 PERSONENBINDUNG", "02 RFU1", "0a RFU2" ...
+    static std::string EntryLine(uint8_t tag);
+
+    static constexpr unsigned long ValueBufferSize = 5012;
+
+private:
+    bool ReadValue(const std::string& label, ByteVector& out);
+
+    Corvane::acPKCS11& token;
+    int slotIndex;
+    int cardType;
+    Corvane::CardInfo cardInfo;
+    LibInfobox::InfoboxFS container;
+    bool containerMode = false;
+    ByteVector currentEntryBytes;
+    std::vector<std::string> entries;
+};
