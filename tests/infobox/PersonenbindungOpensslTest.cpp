@@ -1,5 +1,6 @@
 #include "infobox/Personenbindung.h"
 #include "tests/infobox/PersonenbindungFields.h"
+#include "tests/infobox/TempFolder.h"
 #include "tests/infobox/TestBytes.h"
 
 #include <gtest/gtest.h>
@@ -18,24 +19,6 @@ namespace
 {
 
 namespace fs = std::filesystem;
-
-class TempFolder
-{
-public:
-    TempFolder()
-    {
-        std::string pattern = (fs::temp_directory_path() / "quendry-pb-XXXXXX").string();
-        if (mkdtemp(pattern.data()))
-            path = pattern;
-    }
-    ~TempFolder()
-    {
-        std::error_code ignored;
-        if (!path.empty())
-            fs::remove_all(path, ignored);
-    }
-    fs::path path;
-};
 
 // Runs "openssl asn1parse -genconf"; empty on failure.
 ByteVector Generate(const std::string& config)

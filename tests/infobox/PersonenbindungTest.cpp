@@ -1,10 +1,15 @@
 #include "infobox/Personenbindung.h"
+#include "core/logging/Logger.h"
 #include "tests/infobox/PersonenbindungFields.h"
+#include "tests/infobox/TempFolder.h"
 #include "tests/infobox/TestBytes.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -182,6 +187,62 @@ TEST_P(PersonenbindungRecords, ParseFillsWhatIsFound)
 INSTANTIATE_TEST_SUITE_P(Records, PersonenbindungRecords, testing::ValuesIn(recordCases),
                          [](const testing::TestParamInfo<RecordCase>& info)
                          { return std::string(info.param.name); });
+
+// The texts of the ERROR lines of a log.
+std::vector<std::string> ErrorTexts(const std::string& log)
+{
+    const std::string marker = "ERROR: ";
+    std::vector<std::string> texts;
+    std::istringstream lines(log);
+    for (std::string line; std::getline(lines, line);)
+    {
+        const size_t at = line.find(marker);
+        if (at != std::string::npos && !line.empty() && line.back() == '\r')
+            texts.push_back(line.substr(at + marker.size(), line.size() - at - marker.size() - 1));
+    }
+    return texts;
+}
+
+// Opens logger 0, which the program never opens, parses, and exits with 0 when the log holds
+// exactly the expected error texts. Run in a child process, so the logger stays closed for every
+// other test.
+[[noreturn]] void ParseWithLoggerZero(const ByteVector& bytes,
+                                      const std::vector<std::string>& expected)
+{
+    TempFolder folder;
+    LibLogging::Logger* logger = LibLogging::Logger::GetInstance(0);
+    if (folder.path.empty() || !logger)
+        std::_Exit(2);
+    logger->Init((folder.path / "record").string());
+    logger->enabled = true;
+    Personenbindung().parse(bytes);
+    std::ifstream in(logger->LogPath(), std::ios::binary);
+    std::ostringstream log;
+    log << in.rdbuf();
+    const bool asExpected = ErrorTexts(log.str()) == expected;
+    if (!asExpected)
+        std::fprintf(stderr, "log:\n%s", log.str().c_str());
+    std::exit(asExpected ? 0 : 1);
+}
+
+TEST(PersonenbindungDeathTest, ReportsEachFaultOnLoggerZero)
+{
+    const std::string noRecord = "Keine Personenbindungsdaten";
+    const struct
+    {
+        const char* hex;
+        std::vector<std::string> logged;
+    } cases[] = {
+        {"", {noRecord}},
+        {"31 03 02 01 05", {noRecord}},
+        {"30 10 02 01 01", {"Fehler beim Lesen der Personenbindung Lnge passt nicht"}},
+        {"30 03 0C 01 54", {"Personenbindung::_doPersonData keine Sequence"}},
+        {"30 05 A0 03 30 01 31", {}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EXIT(ParseWithLoggerZero(Hex(c.hex), c.logged), testing::ExitedWithCode(0), "")
+            << c.hex;
+}
 
 TEST(Personenbindung, DoPersonDataAloneFillsOnlyPersonTexts)
 {
