@@ -1,0 +1,420 @@
+// The request object over WinINet: one synchronous exchange per SendRequest, with its own
+// session, connection and request handles.
+
+#include "core/http/HTTPClient.h"
+#include "core/http/RequestRules.h"
+
+#include <windows.h>
+#include <wininet.h>
+
+#include <cstdlib>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#ifdef _MSC_VER
+#pragma comment(lib, "wininet.lib")
+#endif
+
+namespace LibHttp2::inner
+{
+
+void LogWinInetError(DWORD code);
+
+namespace
+{
+
+struct InternetHandleCloser
+{
+    void operator()(void* handle) const { InternetCloseHandle(static_cast<HINTERNET>(handle)); }
+};
+using InternetHandle = std::unique_ptr<void, InternetHandleCloser>;
+
+struct ErrorName
+{
+    DWORD code;
+    const char* name;
+};
+
+#define NAMED(code)                                                                                \
+    {                                                                                              \
+        code, #code                                                                                \
+    }
+const ErrorName kErrorNames[] = {NAMED(ERROR_DISK_FULL),
+                                 NAMED(ERROR_INSUFFICIENT_BUFFER),
+                                 NAMED(ERROR_INTERNET_OUT_OF_HANDLES),
+                                 NAMED(ERROR_INTERNET_TIMEOUT),
+                                 NAMED(ERROR_INTERNET_EXTENDED_ERROR),
+                                 NAMED(ERROR_INTERNET_INTERNAL_ERROR),
+                                 NAMED(ERROR_INTERNET_INVALID_URL),
+                                 NAMED(ERROR_INTERNET_UNRECOGNIZED_SCHEME),
+                                 NAMED(ERROR_INTERNET_NAME_NOT_RESOLVED),
+                                 NAMED(ERROR_INTERNET_PROTOCOL_NOT_FOUND),
+                                 NAMED(ERROR_INTERNET_INVALID_OPTION),
+                                 NAMED(ERROR_INTERNET_BAD_OPTION_LENGTH),
+                                 NAMED(ERROR_INTERNET_OPTION_NOT_SETTABLE),
+                                 NAMED(ERROR_INTERNET_SHUTDOWN),
+                                 NAMED(ERROR_INTERNET_INCORRECT_USER_NAME),
+                                 NAMED(ERROR_INTERNET_INCORRECT_PASSWORD),
+                                 NAMED(ERROR_INTERNET_LOGIN_FAILURE),
+                                 NAMED(ERROR_INTERNET_INVALID_OPERATION),
+                                 NAMED(ERROR_INTERNET_OPERATION_CANCELLED),
+                                 NAMED(ERROR_INTERNET_INCORRECT_HANDLE_TYPE),
+                                 NAMED(ERROR_INTERNET_INCORRECT_HANDLE_STATE),
+                                 NAMED(ERROR_INTERNET_NOT_PROXY_REQUEST),
+                                 NAMED(ERROR_INTERNET_REGISTRY_VALUE_NOT_FOUND),
+                                 NAMED(ERROR_INTERNET_BAD_REGISTRY_PARAMETER),
+                                 NAMED(ERROR_INTERNET_NO_DIRECT_ACCESS),
+                                 NAMED(ERROR_INTERNET_NO_CONTEXT),
+                                 NAMED(ERROR_INTERNET_NO_CALLBACK),
+                                 NAMED(ERROR_INTERNET_REQUEST_PENDING),
+                                 NAMED(ERROR_INTERNET_INCORRECT_FORMAT),
+                                 NAMED(ERROR_INTERNET_ITEM_NOT_FOUND),
+                                 NAMED(ERROR_INTERNET_CANNOT_CONNECT),
+                                 NAMED(ERROR_INTERNET_CONNECTION_ABORTED),
+                                 NAMED(ERROR_INTERNET_CONNECTION_RESET),
+                                 NAMED(ERROR_INTERNET_INVALID_PROXY_REQUEST),
+                                 NAMED(ERROR_INTERNET_NEED_UI),
+                                 NAMED(ERROR_INTERNET_HANDLE_EXISTS),
+                                 NAMED(ERROR_INTERNET_SEC_CERT_DATE_INVALID),
+                                 NAMED(ERROR_INTERNET_SEC_CERT_CN_INVALID),
+                                 NAMED(ERROR_INTERNET_HTTP_TO_HTTPS_ON_REDIR),
+                                 NAMED(ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR),
+                                 NAMED(ERROR_INTERNET_MIXED_SECURITY),
+                                 NAMED(ERROR_INTERNET_CHG_POST_IS_NON_SECURE),
+                                 NAMED(ERROR_INTERNET_POST_IS_NON_SECURE),
+                                 NAMED(ERROR_INTERNET_CLIENT_AUTH_CERT_NEEDED),
+                                 NAMED(ERROR_INTERNET_INVALID_CA),
+                                 NAMED(ERROR_INTERNET_CLIENT_AUTH_NOT_SETUP),
+                                 NAMED(ERROR_INTERNET_ASYNC_THREAD_FAILED),
+                                 NAMED(ERROR_INTERNET_REDIRECT_SCHEME_CHANGE),
+                                 NAMED(ERROR_INTERNET_DIALOG_PENDING),
+                                 NAMED(ERROR_INTERNET_RETRY_DIALOG),
+                                 NAMED(ERROR_INTERNET_HTTPS_HTTP_SUBMIT_REDIR),
+                                 NAMED(ERROR_INTERNET_INSERT_CDROM),
+                                 NAMED(ERROR_INTERNET_FORTEZZA_LOGIN_NEEDED),
+                                 NAMED(ERROR_INTERNET_SEC_CERT_ERRORS),
+                                 NAMED(ERROR_INTERNET_SEC_CERT_NO_REV),
+                                 NAMED(ERROR_INTERNET_SEC_CERT_REV_FAILED),
+                                 NAMED(ERROR_FTP_TRANSFER_IN_PROGRESS),
+                                 NAMED(ERROR_FTP_DROPPED),
+                                 NAMED(ERROR_FTP_NO_PASSIVE_MODE),
+                                 NAMED(ERROR_GOPHER_PROTOCOL_ERROR),
+                                 NAMED(ERROR_GOPHER_NOT_FILE),
+                                 NAMED(ERROR_GOPHER_DATA_ERROR),
+                                 NAMED(ERROR_GOPHER_END_OF_DATA),
+                                 NAMED(ERROR_GOPHER_INVALID_LOCATOR),
+                                 NAMED(ERROR_GOPHER_INCORRECT_LOCATOR_TYPE),
+                                 NAMED(ERROR_GOPHER_NOT_GOPHER_PLUS),
+                                 NAMED(ERROR_GOPHER_ATTRIBUTE_NOT_FOUND),
+                                 NAMED(ERROR_GOPHER_UNKNOWN_LOCATOR),
+                                 NAMED(ERROR_HTTP_HEADER_NOT_FOUND),
+                                 NAMED(ERROR_HTTP_DOWNLEVEL_SERVER),
+                                 NAMED(ERROR_HTTP_INVALID_SERVER_RESPONSE),
+                                 NAMED(ERROR_HTTP_INVALID_HEADER),
+                                 NAMED(ERROR_HTTP_INVALID_QUERY_REQUEST),
+                                 NAMED(ERROR_HTTP_HEADER_ALREADY_EXISTS),
+                                 NAMED(ERROR_HTTP_REDIRECT_FAILED),
+                                 NAMED(ERROR_INTERNET_SECURITY_CHANNEL_ERROR),
+                                 NAMED(ERROR_INTERNET_UNABLE_TO_CACHE_FILE),
+                                 NAMED(ERROR_INTERNET_TCPIP_NOT_INSTALLED),
+                                 NAMED(ERROR_HTTP_NOT_REDIRECTED),
+                                 NAMED(ERROR_HTTP_COOKIE_NEEDS_CONFIRMATION),
+                                 NAMED(ERROR_HTTP_COOKIE_DECLINED),
+                                 NAMED(ERROR_INTERNET_DISCONNECTED),
+                                 NAMED(ERROR_INTERNET_SERVER_UNREACHABLE),
+                                 NAMED(ERROR_INTERNET_PROXY_SERVER_UNREACHABLE),
+                                 NAMED(ERROR_INTERNET_BAD_AUTO_PROXY_SCRIPT),
+                                 NAMED(ERROR_INTERNET_UNABLE_TO_DOWNLOAD_SCRIPT),
+                                 NAMED(ERROR_HTTP_REDIRECT_NEEDS_CONFIRMATION),
+                                 NAMED(ERROR_INTERNET_SEC_INVALID_CERT),
+                                 NAMED(ERROR_INTERNET_SEC_CERT_REVOKED),
+                                 NAMED(ERROR_INTERNET_FAILED_DUETOSECURITYCHECK),
+                                 NAMED(ERROR_INTERNET_NOT_INITIALIZED),
+                                 NAMED(ERROR_INTERNET_NEED_MSN_SSPI_PKG),
+                                 NAMED(ERROR_INTERNET_LOGIN_FAILURE_DISPLAY_ENTITY_BODY)};
+#undef NAMED
+
+void ReportWithLastError(const char* text)
+{
+    const DWORD code = GetLastError();
+    LogError(text);
+    LogWinInetError(code);
+}
+
+// The pieces of a URL that the request needs, copied out of InternetCrackUrlA's answer.
+struct CrackedUrl
+{
+    std::string scheme;
+    std::string host;
+    std::string path;
+    INTERNET_PORT port = 0;
+};
+
+bool CrackUrl(const std::string& url, CrackedUrl& cracked)
+{
+    URL_COMPONENTSA parts = {};
+    parts.dwStructSize = sizeof(parts);
+    parts.dwSchemeLength = 1;
+    parts.dwHostNameLength = 1;
+    parts.dwUrlPathLength = 1;
+    parts.dwExtraInfoLength = 1;
+    if (!InternetCrackUrlA(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts))
+        return false;
+    if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS)
+        return false;
+    cracked.scheme.assign(parts.lpszScheme, parts.dwSchemeLength);
+    cracked.host.assign(parts.lpszHostName, parts.dwHostNameLength);
+    // The extra part ("?" and what follows) is not sent.
+    cracked.path.assign(parts.lpszUrlPath, parts.dwUrlPathLength);
+    if (cracked.path.empty())
+        cracked.path = "/";
+    cracked.port = parts.nPort;
+    return !cracked.host.empty();
+}
+
+void SetTimeout(HINTERNET session, DWORD option, DWORD milliseconds, const char* failure)
+{
+    if (!InternetSetOptionW(session, option, &milliseconds, sizeof(milliseconds)))
+        ReportWithLastError(failure);
+}
+
+bool QueryHeaderText(HINTERNET request, DWORD info, std::string& text)
+{
+    char buffer[1024] = {};
+    DWORD length = sizeof(buffer) - 1;
+    if (!HttpQueryInfoA(request, info, buffer, &length, nullptr))
+        return false;
+    text.assign(buffer, length);
+    return true;
+}
+
+} // namespace
+
+class WinINET_HTTPClient : public iHTTPClient
+{
+public:
+    bool SetUrl(std::string newUrl) override
+    {
+        url = std::move(newUrl);
+        return true;
+    }
+    void SetMethod(int newMethod) override { method = newMethod; }
+    void AddHeader(std::string name, std::string value) override
+    {
+        headerLines.push_back(HeaderLine(name, value));
+    }
+    void SetBody(ByteVector newBody) override { body = std::move(newBody); }
+    bool SendRequest() override;
+    int GetStatusCode() override { return statusCode; }
+    ByteVector GetResponseHeaders() override { return responseHeaders; }
+    ByteVector GetResponseBody() override { return responseBody; }
+
+private:
+    bool AddHeaderLines(HINTERNET request) const;
+    bool Send(HINTERNET request) const;
+    bool ReadAnswer(HINTERNET request);
+    bool ReadStatusAndLength(HINTERNET request);
+    bool ReadRawHeaders(HINTERNET request);
+    bool ReadBody(HINTERNET request);
+
+    std::string url;
+    int method = METHOD_GET;
+    std::vector<std::string> headerLines;
+    ByteVector body;
+    ByteVector responseHeaders;
+    ByteVector responseBody;
+    int statusCode = 0;
+};
+
+bool WinINET_HTTPClient::AddHeaderLines(HINTERNET request) const
+{
+    bool allAdded = true;
+    for (const auto& line : headerLines)
+    {
+        if (!IsSafeHeaderLine(line))
+        {
+            LogError("error HttpAddRequestHeaders");
+            LogError("header line holds CR or LF");
+            allAdded = false;
+        }
+        else if (!HttpAddRequestHeadersA(request, line.c_str(), static_cast<DWORD>(line.size()),
+                                         HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE))
+        {
+            ReportWithLastError("error HttpAddRequestHeaders");
+            allAdded = false;
+        }
+    }
+    return allAdded;
+}
+
+bool WinINET_HTTPClient::Send(HINTERNET request) const
+{
+    // Removes both, whether WinINet or a caller added them; the outcome does not matter.
+    HttpAddRequestHeadersW(request, L"Expect:\r\nCache-Control:", static_cast<DWORD>(-1),
+                           HTTP_ADDREQ_FLAG_REPLACE);
+    if (body.size() > MAXDWORD)
+        return false;
+    void* data = body.empty() ? nullptr : const_cast<unsigned char*>(body.data());
+    if (!HttpSendRequestW(request, nullptr, 0, data, static_cast<DWORD>(body.size())))
+    {
+        ReportWithLastError("HttpSendRequest failed");
+        return false;
+    }
+    return true;
+}
+
+bool WinINET_HTTPClient::ReadStatusAndLength(HINTERNET request)
+{
+    bool ok = true;
+    std::string text;
+    if (QueryHeaderText(request, HTTP_QUERY_STATUS_CODE, text))
+        statusCode = std::atoi(text.c_str());
+    else
+    {
+        ReportWithLastError("HttpQueryInfo HTTP_QUERY_STATUS_CODE error");
+        ok = false;
+    }
+    if (QueryHeaderText(request, HTTP_QUERY_CONTENT_LENGTH, text) && !ContentLengthAcceptable(text))
+    {
+        LogError(kSizeLimitText);
+        return false;
+    }
+    return ok;
+}
+
+bool WinINET_HTTPClient::ReadRawHeaders(HINTERNET request)
+{
+    std::vector<char> buffer(kMaxRawHeaderSize);
+    DWORD length = static_cast<DWORD>(buffer.size());
+    if (!HttpQueryInfoA(request, HTTP_QUERY_RAW_HEADERS_CRLF, buffer.data(), &length, nullptr))
+    {
+        ReportWithLastError("HttpQueryInfo HTTP_QUERY_RAW_HEADERS_CRLF error");
+        return false;
+    }
+    responseHeaders.assign(buffer.begin(), buffer.begin() + length);
+    return true;
+}
+
+// Reads what WinINet offers, piece by piece. While nothing has arrived yet, an empty answer
+// is waited on five times for 100 ms. A failed query or read, or a body above the limit,
+// fails the request: a cut-off body is no answer.
+bool WinINET_HTTPClient::ReadBody(HINTERNET request)
+{
+    int waitsLeft = 5;
+    bool received = false;
+    for (;;)
+    {
+        DWORD available = 0;
+        if (!InternetQueryDataAvailable(request, &available, 0, 0))
+        {
+            ReportWithLastError("InternetQueryDataAvailable failed");
+            return false;
+        }
+        LogDebug("data available: " + std::to_string(available));
+        if (available > 0)
+        {
+            const size_t room = kMaxBodySize - responseBody.size() + 1;
+            const DWORD wanted = static_cast<DWORD>(available < room ? available : room);
+            std::vector<unsigned char> piece(size_t(wanted) + 2, 0);
+            DWORD read = 0;
+            if (!InternetReadFile(request, piece.data(), wanted, &read))
+            {
+                ReportWithLastError("InternetReadFile failed");
+                return false;
+            }
+            LogDebug("data read: " + std::to_string(read));
+            if (responseBody.size() + read > kMaxBodySize)
+            {
+                LogError(kSizeLimitText);
+                return false;
+            }
+            responseBody.insert(responseBody.end(), piece.begin(), piece.begin() + read);
+            received = received || read > 0;
+        }
+        else if (!received && waitsLeft > 0)
+        {
+            LogDebug("not inital data, retrycount=" + std::to_string(waitsLeft));
+            Sleep(100);
+            --waitsLeft;
+        }
+        else
+            return true;
+    }
+}
+
+bool WinINET_HTTPClient::ReadAnswer(HINTERNET request)
+{
+    if (!ReadStatusAndLength(request))
+        return false;
+    return ReadRawHeaders(request) && ReadBody(request);
+}
+
+bool WinINET_HTTPClient::SendRequest()
+{
+    responseHeaders.clear();
+    responseBody.clear();
+    CrackedUrl target;
+    if (!CrackUrl(url, target))
+    {
+        LogError("error crack url (winINET)");
+        return false;
+    }
+    InternetHandle session(
+        InternetOpenA("Corvane LibHttp2", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    if (!session)
+    {
+        ReportWithLastError("hInitialize handle is invalid");
+        return false;
+    }
+    const TransportSettings settings = GetTransportSettings();
+    SetTimeout(session.get(), INTERNET_OPTION_CONNECT_TIMEOUT, settings.connectTimeoutMs,
+               "error setting connect timeout");
+    SetTimeout(session.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, settings.receiveTimeoutMs,
+               "error setting receive timeout");
+    SetTimeout(session.get(), INTERNET_OPTION_SEND_TIMEOUT, settings.sendTimeoutMs,
+               "error setting send timeout");
+    InternetHandle connection(InternetConnectA(session.get(), target.host.c_str(), target.port,
+                                               nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+    if (!connection)
+    {
+        ReportWithLastError("hConnection handle is invalid");
+        return false;
+    }
+    DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
+                  INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_COOKIES |
+                  INTERNET_FLAG_PRAGMA_NOCACHE;
+    if (UsesTls(target.scheme, target.port))
+        flags |= INTERNET_FLAG_SECURE;
+    InternetHandle request(HttpOpenRequestA(connection.get(), VerbOf(method), target.path.c_str(),
+                                            "HTTP/1.1", nullptr, nullptr, flags, 0));
+    if (!request)
+    {
+        ReportWithLastError("hRequest handle is invalid");
+        return false;
+    }
+    if (!AddHeaderLines(request.get()) || !Send(request.get()))
+        return false;
+    // Leaving closes the handles in reverse order: request, connection, session.
+    return ReadAnswer(request.get());
+}
+
+void LogWinInetError(DWORD code)
+{
+    for (const auto& entry : kErrorNames)
+    {
+        if (entry.code == code)
+        {
+            LogError(entry.name);
+            return;
+        }
+    }
+    LogError("unknown error: " + std::to_string(code));
+}
+
+std::unique_ptr<iHTTPClient> CreatePlatformClient()
+{
+    return std::make_unique<WinINET_HTTPClient>();
+}
+
+} // namespace LibHttp2::inner

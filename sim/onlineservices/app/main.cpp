@@ -1,0 +1,116 @@
+// quendry-onlineservices-sim [--port N] [--script FILE] [--tls FOLDER]
+// Serves the simulated online services on 127.0.0.1 until it is interrupted. With --tls it
+// makes a test CA and a server certificate and writes the CA to FOLDER/ca.pem for clients.
+
+#include "sim/onlineservices/Server.h"
+#include "sim/onlineservices/TestPki.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+
+namespace
+{
+volatile std::sig_atomic_t interrupted = 0;
+
+void OnSignal(int)
+{
+    interrupted = 1;
+}
+
+struct Arguments
+{
+    unsigned long port = 0;
+    std::string scriptFile;
+    std::string tlsFolder;
+};
+
+bool ParseArguments(int argc, char** argv, Arguments& arguments)
+{
+    for (int i = 1; i + 1 < argc; i += 2)
+    {
+        const std::string name = argv[i];
+        if (name == "--port")
+            arguments.port = std::strtoul(argv[i + 1], nullptr, 10);
+        else if (name == "--script")
+            arguments.scriptFile = argv[i + 1];
+        else if (name == "--tls")
+            arguments.tlsFolder = argv[i + 1];
+        else
+            return false;
+    }
+    return argc % 2 == 1 && arguments.port <= 65535;
+}
+
+bool LoadScriptFile(OnlineServicesSim::Server& server, const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    std::string error;
+    if (file && server.LoadScript(text.str(), error))
+        return true;
+    std::cerr << "script " << path << ": " << (file ? error : "cannot be read") << "\n";
+    return false;
+}
+
+bool PrepareTls(const std::string& folder, OnlineServicesSim::ServerOptions& options)
+{
+    OnlineServicesSim::TestPki pki;
+    const std::string caFile = folder + "/ca.pem";
+    if (!OnlineServicesSim::MakeTestPki("Quendry simulated online services CA", pki) ||
+        !OnlineServicesSim::WriteTextFile(
+            caFile, OnlineServicesSim::CertificatePem(pki.caCertificate.get())))
+    {
+        std::cerr << "cannot make the test CA in " << folder << "\n";
+        return false;
+    }
+    options.tls = true;
+    options.certificatePem = OnlineServicesSim::CertificatePem(pki.serverCertificate.get());
+    options.keyPem = OnlineServicesSim::PrivateKeyPem(pki.serverKey.get());
+    std::cout << "ca file " << caFile << std::endl;
+    return true;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Arguments arguments;
+    if (!ParseArguments(argc, argv, arguments))
+    {
+        std::cerr
+            << "usage: quendry-onlineservices-sim [--port N] [--script FILE] [--tls FOLDER]\n";
+        return 2;
+    }
+    OnlineServicesSim::ServerOptions options;
+    options.port = static_cast<uint16_t>(arguments.port);
+    if (!arguments.tlsFolder.empty() && !PrepareTls(arguments.tlsFolder, options))
+        return 1;
+    OnlineServicesSim::Server server;
+    if (!arguments.scriptFile.empty() && !LoadScriptFile(server, arguments.scriptFile))
+        return 1;
+    server.SetObserver(
+        [](const OnlineServicesSim::RecordedRequest& request)
+        {
+            std::cout << "request " << (request.complete ? request.requestLine : "(malformed)")
+                      << std::endl;
+        });
+    std::string error;
+    if (!server.Start(options, error))
+    {
+        std::cerr << error << "\n";
+        return 1;
+    }
+    std::cout << "listening on 127.0.0.1:" << server.Port() << std::endl;
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+    while (!interrupted)
+        pause();
+    server.Stop();
+    return 0;
+}

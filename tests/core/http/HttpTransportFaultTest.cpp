@@ -1,0 +1,199 @@
+// Answers that must fail the request cleanly: refused sizes, cut-off connections, broken
+// framing and stalls. Memory stays bounded by the body limit.
+
+#include "HttpTestSupport.h"
+
+#include "core/http/RequestRules.h"
+
+#include <sys/resource.h>
+
+#include <chrono>
+
+using OnlineServicesSim::Drop;
+using OnlineServicesSim::Framing;
+using OnlineServicesSim::JsonReply;
+using OnlineServicesSim::Reply;
+
+namespace
+{
+constexpr uint64_t kMiB = 1024 * 1024;
+
+Reply WithLength(const std::string& contentLength, const std::string& body = "{}")
+{
+    Reply reply = JsonReply(body);
+    reply.contentLength = contentLength;
+    return reply;
+}
+
+Reply Huge(Framing framing, uint64_t size)
+{
+    Reply reply = JsonReply("{");
+    reply.framing = framing;
+    reply.fillerBytes = size - 1;
+    return reply;
+}
+
+Reply Dropped(Drop where, Framing framing = Framing::ContentLength, uint64_t after = 0)
+{
+    Reply reply = JsonReply("{\"member\": \"value of some length\"}");
+    reply.framing = framing;
+    reply.drop = where;
+    reply.dropAfterBodyBytes = after;
+    return reply;
+}
+
+Reply Raw(const std::string& bytes)
+{
+    Reply reply;
+    reply.raw = bytes;
+    return reply;
+}
+
+long PeakResidentKiB()
+{
+    rusage usage = {};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+class HttpSizeLimitTest : public SimServerTest
+{
+};
+
+TEST_F(HttpSizeLimitTest, AnnouncedOrDeliveredBodiesAboveTheLimitAreRefused)
+{
+    const struct
+    {
+        const char* name;
+        Reply reply;
+        bool sizeReported; // libcurl refuses a negative length itself, before the limit test
+    } cases[] = {
+        {"one byte above", WithLength("20971521"), true},
+        {"negative", WithLength("-1"), false},
+        {"wraps to 1 in 32 bits", WithLength("4294967297"), true},
+        {"wraps in 64 bits", WithLength("18446744073709551617"), true},
+        {"not a number", WithLength("12abc"), true},
+        {"chunked, no length", Huge(Framing::Chunked, 21 * kMiB), true},
+        {"until close, no length", Huge(Framing::CloseDelimited, 21 * kMiB), true},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        server.SetReply("size", c.reply);
+        ErrorHookCapture errors;
+        const Exchange result = Post(Url("size"), "{}");
+        EXPECT_FALSE(result.sent);
+        EXPECT_EQ(errors.Saw(LibHttp2::inner::kSizeLimitText), c.sizeReported);
+        EXPECT_TRUE(result.body.empty());
+    }
+}
+
+TEST_F(HttpSizeLimitTest, AFarLargerChunkedBodyCostsNoMoreThanTheLimit)
+{
+    server.SetReply("flood", Huge(Framing::Chunked, 400 * kMiB));
+    const long before = PeakResidentKiB();
+    ErrorHookCapture errors;
+    EXPECT_FALSE(Post(Url("flood"), "{}").sent);
+    EXPECT_TRUE(errors.Saw(LibHttp2::inner::kSizeLimitText));
+    EXPECT_LT(PeakResidentKiB() - before, long(3 * LibHttp2::kMaxBodySize / 1024));
+}
+
+class HttpConnectionFaultTest : public SimServerTest
+{
+};
+
+TEST_F(HttpConnectionFaultTest, CutOffOrMalformedAnswersFailTheRequest)
+{
+    const struct
+    {
+        const char* name;
+        Reply reply;
+    } cases[] = {
+        {"dropped before the answer", Dropped(Drop::BeforeAnswer)},
+        {"dropped after the headers", Dropped(Drop::AfterHeaders)},
+        {"dropped inside the body", Dropped(Drop::InsideBody, Framing::ContentLength, 5)},
+        {"dropped inside a chunked body", Dropped(Drop::InsideBody, Framing::Chunked, 5)},
+        {"length larger than the body", WithLength("5000")},
+        {"status line without a code", Raw("HTTP/1.1 OK\r\nContent-Length: 2\r\n\r\n{}")},
+        {"no status line at all", Raw("hello there\r\n\r\n{}")},
+        {"headers never end", Raw("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n")},
+        {"broken chunk size", Raw("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
+                                  "zz\r\n{}\r\n0\r\n\r\n")},
+        {"headers above their limit",
+         Raw("HTTP/1.1 200 OK\r\nX-Fill: " + std::string(LibHttp2::kMaxRawHeaderSize, 'h') +
+             "\r\nContent-Length: 2\r\n\r\n{}")},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        server.SetReply("fault", c.reply);
+        ErrorHookCapture errors;
+        const Exchange result = Post(Url("fault"), "{}");
+        EXPECT_FALSE(result.sent);
+        EXPECT_TRUE(result.body.empty());
+        EXPECT_FALSE(ErrorHookCapture::Texts().empty());
+    }
+}
+
+TEST_F(HttpConnectionFaultTest, AStalledAnswerEndsAtTheReceiveTimeout)
+{
+    LibHttp2::TransportSettings settings;
+    settings.receiveTimeoutMs = 1000;
+    LibHttp2::SetTransportSettingsForTesting(settings);
+    Reply slow = JsonReply("{}");
+    slow.delayMs = 8000;
+    server.SetReply("slow", slow);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(Post(Url("slow"), "{}").sent);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(slow.delayMs));
+}
+
+TEST_F(HttpConnectionFaultTest, AnAnswerWithinTheTimeoutArrives)
+{
+    LibHttp2::TransportSettings settings;
+    settings.receiveTimeoutMs = 3000;
+    LibHttp2::SetTransportSettingsForTesting(settings);
+    Reply late = JsonReply("{\"late\":true}");
+    late.delayMs = 300;
+    server.SetReply("late", late);
+    const Exchange result = Post(Url("late"), "{}");
+    EXPECT_TRUE(result.sent);
+    EXPECT_EQ(result.body, "{\"late\":true}");
+}
+
+TEST_F(HttpConnectionFaultTest, NothingListeningFailsTheSend)
+{
+    const std::string url = Url("gone");
+    server.Stop();
+    ErrorHookCapture errors;
+    EXPECT_FALSE(Post(url, "{}").sent);
+    EXPECT_TRUE(errors.Saw("HttpSendRequest failed"));
+}
+
+TEST(HttpContentLengthTest, ParsedAsPlainDecimalWithoutWrapAround)
+{
+    const struct
+    {
+        const char* text;
+        bool number;
+        bool acceptable;
+    } cases[] = {{"0", true, true},
+                 {"20971520", true, true},
+                 {" 20971520 ", true, true},
+                 {"20971521", true, false},
+                 {"4294967296", true, false},
+                 {"4294967297", true, false},
+                 {"99999999999999999999999", true, false},
+                 {"-1", false, false},
+                 {"+5", false, false},
+                 {"", false, false},
+                 {"0x10", false, false}};
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.text);
+        uint64_t value = 0;
+        EXPECT_EQ(LibHttp2::inner::ParseContentLength(c.text, value), c.number);
+        EXPECT_EQ(LibHttp2::inner::ContentLengthAcceptable(c.text), c.acceptable);
+    }
+}
+} // namespace
