@@ -1,0 +1,138 @@
+#include "TestCrypto.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <openssl/ec.h>
+#include <openssl/evp.h>
+#include <openssl/rsa.h>
+#include <openssl/x509.h>
+
+namespace tokentest
+{
+namespace
+{
+struct Free
+{
+    void operator()(X509* p) const { X509_free(p); }
+    void operator()(EVP_PKEY_CTX* p) const { EVP_PKEY_CTX_free(p); }
+    void operator()(ECDSA_SIG* p) const { ECDSA_SIG_free(p); }
+};
+
+std::unique_ptr<X509, Free> Decode(const ByteVector& der)
+{
+    const unsigned char* cursor = der.data();
+    return std::unique_ptr<X509, Free>(d2i_X509(nullptr, &cursor, static_cast<long>(der.size())));
+}
+
+bool VerifyRaw(const ByteVector& certificateDer, const ByteVector& input,
+               const ByteVector& signature, bool rsaPadding)
+{
+    auto certificate = Decode(certificateDer);
+    EVP_PKEY* key = certificate ? X509_get0_pubkey(certificate.get()) : nullptr;
+    if (!key)
+        return false;
+    std::unique_ptr<EVP_PKEY_CTX, Free> context(EVP_PKEY_CTX_new(key, nullptr));
+    if (!context || EVP_PKEY_verify_init(context.get()) != 1)
+        return false;
+    if (rsaPadding && EVP_PKEY_CTX_set_rsa_padding(context.get(), RSA_PKCS1_PADDING) != 1)
+        return false;
+    return EVP_PKEY_verify(context.get(), signature.data(), signature.size(), input.data(),
+                           input.size()) == 1;
+}
+
+int KeyType(const ByteVector& certificateDer)
+{
+    auto certificate = Decode(certificateDer);
+    EVP_PKEY* key = certificate ? X509_get0_pubkey(certificate.get()) : nullptr;
+    return key ? EVP_PKEY_base_id(key) : EVP_PKEY_NONE;
+}
+} // namespace
+
+ByteVector Sha256(const ByteVector& data)
+{
+    ByteVector digest(32);
+    unsigned length = 0;
+    EVP_Digest(data.data(), data.size(), digest.data(), &length, EVP_sha256(), nullptr);
+    return digest;
+}
+
+ByteVector Sha256DigestInfo(const ByteVector& data)
+{
+    ByteVector info = {0x30, 0x31, 0x30, 0x0d, 0x06, 0x09, 0x60, 0x86, 0x48, 0x01,
+                       0x65, 0x03, 0x04, 0x02, 0x01, 0x05, 0x00, 0x04, 0x20};
+    const ByteVector digest = Sha256(data);
+    info.insert(info.end(), digest.begin(), digest.end());
+    return info;
+}
+
+bool VerifyRsaPkcs1(const ByteVector& certificateDer, const ByteVector& input,
+                    const ByteVector& signature)
+{
+    return VerifyRaw(certificateDer, input, signature, true);
+}
+
+bool VerifyEcdsa(const ByteVector& certificateDer, const ByteVector& digest,
+                 const ByteVector& signature)
+{
+    if (signature.empty() || signature.size() % 2 != 0)
+        return false;
+    const int half = static_cast<int>(signature.size() / 2);
+    std::unique_ptr<ECDSA_SIG, Free> sig(ECDSA_SIG_new());
+    BIGNUM* r = BN_bin2bn(signature.data(), half, nullptr);
+    BIGNUM* s = BN_bin2bn(signature.data() + half, half, nullptr);
+    if (!sig || !r || !s || ECDSA_SIG_set0(sig.get(), r, s) != 1)
+    {
+        BN_free(r);
+        BN_free(s);
+        return false;
+    }
+    unsigned char* der = nullptr;
+    const int length = i2d_ECDSA_SIG(sig.get(), &der);
+    if (length <= 0)
+        return false;
+    const ByteVector derSignature(der, der + length);
+    OPENSSL_free(der);
+    return VerifyRaw(certificateDer, digest, derSignature, false);
+}
+
+bool VerifyCardSignature(const ByteVector& certificateDer, const ByteVector& input,
+                         const ByteVector& signature)
+{
+    return KeyType(certificateDer) == EVP_PKEY_RSA
+               ? VerifyRsaPkcs1(certificateDer, input, signature)
+               : VerifyEcdsa(certificateDer, input, signature);
+}
+
+int RsaBits(const ByteVector& certificateDer)
+{
+    auto certificate = Decode(certificateDer);
+    EVP_PKEY* key = certificate ? X509_get0_pubkey(certificate.get()) : nullptr;
+    return key && EVP_PKEY_base_id(key) == EVP_PKEY_RSA ? EVP_PKEY_get_bits(key) : 0;
+}
+
+ByteVector ReadFileBytes(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return ByteVector(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+std::string MakeTempFolder(const std::string& prefix)
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
+    return mkdtemp(pattern.data()) ? pattern : std::string();
+}
+
+void RemoveFolder(const std::string& folder)
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+}
+
+bool Run(const std::string& command)
+{
+    return std::system(command.c_str()) == 0;
+}
+} // namespace tokentest

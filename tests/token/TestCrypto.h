@@ -1,0 +1,31 @@
+#pragma once
+
+#include "core/Bytes.h"
+
+#include <string>
+
+// Independent checks of what a card made, with libcrypto alone.
+namespace tokentest
+{
+// DER DigestInfo of SHA-256 over data: what an RSA card key signs with CKM_RSA_PKCS.
+ByteVector Sha256DigestInfo(const ByteVector& data);
+ByteVector Sha256(const ByteVector& data);
+// RSA PKCS#1 v1.5 (block type 1) over raw input, with the certificate's public key.
+bool VerifyRsaPkcs1(const ByteVector& certificateDer, const ByteVector& input,
+                    const ByteVector& signature);
+// ECDSA over a digest; the signature is r||s as PKCS#11 gives it.
+bool VerifyEcdsa(const ByteVector& certificateDer, const ByteVector& digest,
+                 const ByteVector& signature);
+// Verifies with whichever of the two the certificate's key calls for.
+bool VerifyCardSignature(const ByteVector& certificateDer, const ByteVector& input,
+                         const ByteVector& signature);
+// RSA modulus size in bits of the certificate's key; 0 for other keys.
+int RsaBits(const ByteVector& certificateDer);
+
+ByteVector ReadFileBytes(const std::string& path);
+// A fresh folder of its own under the system's temporary folder.
+std::string MakeTempFolder(const std::string& prefix);
+void RemoveFolder(const std::string& folder);
+// Runs a shell command; true when it exits with 0.
+bool Run(const std::string& command);
+} // namespace tokentest
