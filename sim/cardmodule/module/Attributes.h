@@ -1,0 +1,25 @@
+#pragma once
+
+// The attribute values of a card object: raw overrides of the card set first, then what follows
+// from the object's class, value and key.
+
+#include "sim/cardmodule/cardset/CardSet.h"
+#include "token/Pkcs11Types.h"
+
+#include <optional>
+
+namespace QuendrySim
+{
+enum class AttributeState
+{
+    Available,
+    Unavailable,
+    Sensitive
+};
+
+AttributeState AttributeValue(const CardObject& object, CK_ATTRIBUTE_TYPE type, ByteVector& out);
+ByteVector UlongBytes(CK_ULONG value);
+bool MatchesTemplate(const CardObject& object, const CK_ATTRIBUTE* tmpl, CK_ULONG count);
+// The Infobox container keeps bit 0 of an entry's flags equal to CKA_PRIVATE of its "0xNN" object.
+void SyncContainerFlags(Card& card, const CardObject& entryObject);
+} // namespace QuendrySim

@@ -1,0 +1,183 @@
+#include "sim/cardmodule/module/Module.h"
+
+#include "sim/cardmodule/cardset/AtomicFile.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+namespace QuendrySim
+{
+namespace
+{
+std::string EnvironmentValue(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+std::string LogPathFor(const std::string& cardSetPath, const std::string& member)
+{
+    std::string fromEnvironment = EnvironmentValue("QUENDRY_SIM_LOG");
+    if (!fromEnvironment.empty() || member.empty())
+        return fromEnvironment;
+    std::filesystem::path path(member);
+    if (path.is_relative())
+        path = std::filesystem::path(cardSetPath).parent_path() / path;
+    return path.string();
+}
+} // namespace
+
+Module& TheModule()
+{
+    static Module module;
+    return module;
+}
+
+CardObject* ObjectOfHandle(Card& card, CK_OBJECT_HANDLE handle)
+{
+    if (handle == 0 || handle > card.objects.size())
+        return nullptr;
+    return &card.objects[handle - 1];
+}
+
+CK_OBJECT_HANDLE HandleOfObject(const Card& card, const CardObject& object)
+{
+    return static_cast<CK_OBJECT_HANDLE>(&object - card.objects.data()) + 1;
+}
+
+CK_RV Module::Initialize(CallLogLine& line)
+{
+    if (m_initialized)
+        return CKR_CRYPTOKI_ALREADY_INITIALIZED;
+    m_path = EnvironmentValue("QUENDRY_SIM_CARDS");
+    m_set = CardSet{};
+    m_lastBytes.clear();
+    if (!m_path.empty())
+    {
+        if (!ReadWholeFile(m_path, m_lastBytes) || !ParseCardSet(m_lastBytes, m_set))
+            return CKR_GENERAL_ERROR;
+    }
+    m_logPath = LogPathFor(m_path, m_set.log);
+    line.Add("cards", m_path);
+    CK_RV fault = ApplyFaults("C_Initialize");
+    if (fault != CKR_OK)
+        return fault;
+    m_sessions.clear();
+    m_runtime.clear();
+    m_initialized = true;
+    return CKR_OK;
+}
+
+CK_RV Module::Finalize(CallLogLine&)
+{
+    if (!m_initialized)
+        return CKR_CRYPTOKI_NOT_INITIALIZED;
+    CK_RV fault = ApplyFaults("C_Finalize");
+    m_sessions.clear();
+    m_runtime.clear();
+    m_initialized = false;
+    return fault;
+}
+
+CK_RV Module::Prepare(const char* function)
+{
+    if (!m_initialized)
+        return CKR_CRYPTOKI_NOT_INITIALIZED;
+    CK_RV rv = RefreshFromDisk();
+    return rv == CKR_OK ? ApplyFaults(function) : rv;
+}
+
+CK_RV Module::RefreshFromDisk()
+{
+    if (m_path.empty())
+        return CKR_OK;
+    std::string bytes;
+    if (!ReadWholeFile(m_path, bytes))
+        return CKR_GENERAL_ERROR;
+    if (bytes == m_lastBytes)
+        return CKR_OK;
+    CardSet fresh;
+    if (!ParseCardSet(bytes, fresh))
+        return CKR_GENERAL_ERROR;
+    m_set = std::move(fresh);
+    m_lastBytes = std::move(bytes);
+    return CKR_OK;
+}
+
+CK_RV Module::ApplyFaults(const char* function)
+{
+    for (auto fault = m_set.faults.begin(); fault != m_set.faults.end(); ++fault)
+    {
+        if (fault->function != function)
+            continue;
+        if (fault->skip > 0)
+        {
+            --fault->skip;
+            Save();
+            return CKR_OK;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(fault->delayMs));
+        std::optional<CK_RV> rv = fault->rv;
+        if (fault->times)
+        {
+            if (--*fault->times <= 0)
+                m_set.faults.erase(fault);
+            Save();
+        }
+        return rv.value_or(CKR_OK);
+    }
+    return CKR_OK;
+}
+
+bool Module::Save()
+{
+    if (m_path.empty())
+        return true;
+    std::string bytes = WriteCardSet(m_set);
+    if (!WriteFileAtomically(m_path, bytes))
+        return false;
+    m_lastBytes = std::move(bytes);
+    return true;
+}
+
+void Module::Log(const CallLogLine& line, CK_RV rv)
+{
+    std::string path = m_logPath.empty() ? EnvironmentValue("QUENDRY_SIM_LOG") : m_logPath;
+    if (path.empty())
+        return;
+    std::ofstream out(path, std::ios::app | std::ios::binary);
+    out << line.Finish(rv);
+}
+
+void Module::ResetCardState(CK_SLOT_ID slot)
+{
+    m_runtime[slot] = CardRuntime{};
+}
+
+CK_RV Module::SessionCard(CK_SESSION_HANDLE handle, Session*& session, Card*& card)
+{
+    auto found = m_sessions.find(handle);
+    if (found == m_sessions.end())
+        return CKR_SESSION_HANDLE_INVALID;
+    session = &found->second;
+    Slot* slot = m_set.FindSlot(session->slot);
+    if (!slot || !slot->card)
+        return CKR_DEVICE_REMOVED;
+    card = &*slot->card;
+    return CKR_OK;
+}
+
+CK_RV Module::SessionObject(CK_SESSION_HANDLE handle, CK_OBJECT_HANDLE object, Session*& session,
+                            Card*& card, CardObject*& found)
+{
+    CK_RV rv = SessionCard(handle, session, card);
+    if (rv != CKR_OK)
+        return rv;
+    found = ObjectOfHandle(*card, object);
+    return found ? CKR_OK : CKR_OBJECT_HANDLE_INVALID;
+}
+} // namespace QuendrySim
