@@ -67,6 +67,7 @@ public:
     Corvane::acPKCS11* Token() const { return token.get(); }
     wxStaticBitmap* StatusPicture() const { return statusPicture; }
     wxStaticText* StatusText() const { return statusText; }
+    const wxTimer& StartupTimer() const { return startupTimer; }
     const wxTimer& FadeTimer() const { return fadeTimer; }
     const StatusFader& Fader() const { return statusFader; }
     PleaseWait* PleaseWaitBox() const { return pleaseWait; }

@@ -1,0 +1,236 @@
+// The card list as the start-up refresh and the reload button fill it from the card-list worker.
+#include "tests/ui/FrameFixture.h"
+#include "ui/WindowIds.h"
+
+#include <openssl/x509.h>
+#include <wx/utils.h>
+
+namespace
+{
+const char* const DisplayNames[9] = {
+    "Quendry Tavrel ACOS 03",   "Quendry Tavrel ACOS 04",    "Quendry Tavrel ACOS 05",
+    "Quendry Tavrel e-Card G2", "Quendry Tavrel e-Card G3A", "Quendry Tavrel e-Card G3B",
+    "Quendry Tavrel e-Card G4", "Quendry Tavrel CardOS 5.3", "Quendry Tavrel ACOS-ID"};
+
+// The holder's name straight from the certificate, read with libcrypto.
+std::string CommonName(const ByteVector& der)
+{
+    const unsigned char* cursor = der.data();
+    X509* certificate = d2i_X509(nullptr, &cursor, static_cast<long>(der.size()));
+    if (certificate == nullptr)
+        return std::string();
+    char name[256] = {};
+    X509_NAME_get_text_by_NID(X509_get_subject_name(certificate), NID_commonName, name,
+                              sizeof name);
+    X509_free(certificate);
+    return name;
+}
+
+ByteVector Hex(const std::string& text)
+{
+    ByteVector bytes;
+    for (size_t i = 0; i + 1 < text.size(); i += 2)
+        bytes.push_back(static_cast<unsigned char>(std::stoi(text.substr(i, 2), nullptr, 16)));
+    return bytes;
+}
+
+struct ExpectedRow
+{
+    std::string number;
+    std::string holder;
+    std::string typeName;
+    bool mark;
+    int cardType;
+};
+
+class CardListTest : public FrameFixture
+{
+protected:
+    // Every container card gets one entry, except the type-2 card whose container is empty; the
+    // type-5 card loses its certificates.
+    void PrepareCards()
+    {
+        for (QuendrySim::Slot& slot : Cards().slots)
+        {
+            if (!slot.card)
+                continue;
+            QuendrySim::Card& card = *slot.card;
+            if (QuendrySim::CardObject* infobox = card.FindObject("INFOBOX"))
+                infobox->value = Hex(card.cardType == 2 ? "41494B01" : "41494B0001000300AABBCC00");
+            if (card.cardType == 5)
+            {
+                std::vector<QuendrySim::CardObject> kept;
+                for (const QuendrySim::CardObject& object : card.objects)
+                {
+                    if (object.objectClass != QuendrySim::ObjectClass::Certificate)
+                        kept.push_back(object);
+                }
+                card.objects = kept;
+            }
+        }
+        SaveCards();
+    }
+
+    std::vector<ExpectedRow> ExpectedRows()
+    {
+        std::vector<ExpectedRow> rows;
+        for (QuendrySim::Slot& slot : Cards().slots)
+        {
+            if (!slot.card)
+                continue;
+            QuendrySim::Card& card = *slot.card;
+            QuendrySim::CardObject* certificate = card.FindObject("C.CH.EKEY");
+            const bool hasCertificate = certificate != nullptr;
+            rows.push_back(
+                {card.serial, hasCertificate ? CommonName(certificate->value) : "unbekannt",
+                 DisplayNames[card.cardType], hasCertificate && card.cardType != 2, card.cardType});
+        }
+        return rows;
+    }
+
+    int ImageOf(long row, int column)
+    {
+        wxListItem item;
+        item.SetId(row);
+        item.SetColumn(column);
+        item.SetMask(wxLIST_MASK_IMAGE);
+        frame->CardList()->GetItem(item);
+        return item.GetImage();
+    }
+};
+} // namespace
+
+TEST_F(CardListTest, StartupListsEveryCardInReverseReadingOrderWithMarks)
+{
+    PrepareCards();
+    const std::vector<ExpectedRow> expected = ExpectedRows();
+    ASSERT_EQ(expected.size(), 9u);
+    OpenFrame();
+    wxListCtrl* list = frame->CardList();
+    ASSERT_EQ(list->GetItemCount(), 9);
+    for (long row = 0; row < 9; ++row)
+    {
+        const ExpectedRow& card = expected[expected.size() - 1 - row];
+        SCOPED_TRACE(card.typeName);
+        EXPECT_EQ(list->GetItemText(row, 0), wxString::FromUTF8(card.number));
+        EXPECT_EQ(list->GetItemText(row, 1), wxString::FromUTF8(card.holder));
+        EXPECT_EQ(list->GetItemText(row, 2), wxString::FromUTF8(card.typeName));
+        EXPECT_EQ(static_cast<long>(list->GetItemData(row)), card.cardType);
+        EXPECT_EQ(ImageOf(row, 0), frame->CardPictureIndex());
+        EXPECT_EQ(ImageOf(row, 3), card.mark ? frame->OkPictureIndex() : -1);
+    }
+    // The card read last is on top and selected.
+    EXPECT_EQ(list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED), 0);
+    GuiTest::SaveScreenshot(frame, "card-list");
+}
+
+TEST_F(CardListTest, EverySessionOfTheRefreshIsClosed)
+{
+    OpenFrame();
+    std::vector<std::string> opened;
+    int open = 0;
+    for (const auto& call : sim.Calls())
+    {
+        if (call.function == "C_OpenSession" && call.rv == 0)
+            ++open;
+        if (call.function == "C_CloseSession" && call.rv == 0)
+            --open;
+    }
+    EXPECT_EQ(open, 0);
+    EXPECT_EQ(frame->Token()->CurrentSlotIndex(), -1);
+}
+
+TEST_F(CardListTest, CardOfNoKnownTypeShowsItsLabel)
+{
+    KeepCardTypes({1});
+    Cards().slots[0].card->model = "Mystery 1.0";
+    SaveCards();
+    OpenFrame();
+    ASSERT_EQ(frame->CardList()->GetItemCount(), 1);
+    EXPECT_EQ(frame->CardList()->GetItemText(0, 2).Trim(), "Quendry Tavrel ACOS 04");
+    EXPECT_EQ(static_cast<long>(frame->CardList()->GetItemData(0)), -1);
+}
+
+TEST_F(CardListTest, CardWhoseSessionFailsIsMissing)
+{
+    KeepCardTypes({0, 3, 4});
+    Cards().faults.push_back({"C_OpenSession", 0x30, 1, 1, 0}); // the second card's session
+    SaveCards();
+    OpenFrame();
+    wxListCtrl* list = frame->CardList();
+    ASSERT_EQ(list->GetItemCount(), 2);
+    EXPECT_EQ(static_cast<long>(list->GetItemData(0)), 4);
+    EXPECT_EQ(static_cast<long>(list->GetItemData(1)), 0);
+}
+
+TEST_F(CardListTest, NoCardsLeavesTheListEmptyAndEveryControlEnabled)
+{
+    KeepCardTypes({});
+    OpenFrame();
+    EXPECT_EQ(frame->CardList()->GetItemCount(), 0);
+    EXPECT_TRUE(frame->IsEnabled());
+    for (int id = ID_RELOAD_CARDS; id <= ID_TEST_SIG_KEY; ++id)
+        EXPECT_TRUE(frame->FindWindow(id)->IsEnabled()) << id;
+    EXPECT_TRUE(frame->CardList()->IsEnabled());
+}
+
+TEST_F(CardListTest, SlowRefreshDisablesEverythingAndShowsThePleaseWaitBox)
+{
+    KeepCardTypes({0, 1});
+    Cards().faults.push_back({"C_GetSlotList", std::nullopt, 0, 1, 1500});
+    SaveCards();
+    OpenFrame(false);
+    ASSERT_TRUE(GuiTest::WaitUntil([this] { return frame->IsRefreshing(); }));
+    EXPECT_FALSE(frame->IsEnabled());
+    for (int id = ID_RELOAD_CARDS; id <= ID_TEST_SIG_KEY; ++id)
+        EXPECT_FALSE(frame->FindWindow(id)->IsEnabled()) << id;
+    EXPECT_FALSE(frame->CardList()->IsEnabled());
+    EXPECT_TRUE(frame->PleaseWaitBox()->IsShown());
+    EXPECT_TRUE(wxIsBusy());
+    GuiTest::SaveScreenshot(frame->PleaseWaitBox(), "please-wait");
+
+    // A second reload while the worker runs is ignored, and nothing gets enabled.
+    wxCommandEvent reload(wxEVT_BUTTON, ID_RELOAD_CARDS);
+    frame->OnReloadCards(reload);
+    frame->EnableControls(true);
+    EXPECT_FALSE(frame->IsEnabled());
+
+    ASSERT_TRUE(WaitForRefresh());
+    EXPECT_TRUE(frame->IsEnabled());
+    EXPECT_FALSE(frame->PleaseWaitBox()->IsShown());
+    EXPECT_FALSE(wxIsBusy());
+    EXPECT_EQ(frame->CardList()->GetItemCount(), 2);
+    int initialisations = 0;
+    for (const std::string& name : CallNames())
+        initialisations += name == "C_Initialize";
+    EXPECT_EQ(initialisations, 2); // the window's own and one refresh
+}
+
+TEST_F(CardListTest, ClosingDuringARefreshJoinsTheWorkerBeforeTheModuleIsUnloaded)
+{
+    KeepCardTypes({0});
+    Cards().faults.push_back({"C_GetSlotList", std::nullopt, 0, 1, 1000});
+    SaveCards();
+    OpenFrame(false);
+    ASSERT_TRUE(GuiTest::WaitUntil([this] { return frame->IsRefreshing(); }));
+    CloseFrame();
+    const std::vector<std::string> names = CallNames();
+    ASSERT_FALSE(names.empty());
+    EXPECT_EQ(names.back(), "C_Finalize");
+    int finalisations = 0;
+    for (const std::string& name : names)
+        finalisations += name == "C_Finalize";
+    EXPECT_EQ(finalisations, 2); // the worker's reload, then the window's end
+}
+
+TEST_F(CardListTest, ReloadButtonReadsTheCardsAgain)
+{
+    KeepCardTypes({0});
+    OpenFrame();
+    ASSERT_EQ(frame->CardList()->GetItemCount(), 1);
+    KeepCardTypes({0, 7});
+    Press(ID_RELOAD_CARDS);
+    ASSERT_TRUE(WaitForRefresh());
+    ASSERT_EQ(frame->CardList()->GetItemCount(), 2);
+    EXPECT_EQ(static_cast<long>(frame->CardList()->GetItemData(0)), 7);
+}

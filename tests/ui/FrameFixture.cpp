@@ -1,0 +1,113 @@
+#include "tests/ui/FrameFixture.h"
+
+#include "ui/WindowIds.h"
+
+#include <wx/button.h>
+
+void FrameFixture::SetUp()
+{
+    if (!registry)
+        registry = std::make_unique<GuiTest::RegistryFixture>();
+    Corvane::acPKCS11::SetModuleFile(sim.ModulePath());
+    cards = sim.Load();
+    allCards = cards;
+}
+
+void FrameFixture::TearDown()
+{
+    CloseFrame();
+    Corvane::acPKCS11::SetModuleFile("");
+}
+
+void FrameFixture::SaveCards()
+{
+    ASSERT_TRUE(sim.Save(cards));
+}
+
+void FrameFixture::KeepCardTypes(const std::vector<int>& types)
+{
+    std::vector<QuendrySim::Slot> kept;
+    for (int type : types)
+    {
+        for (const QuendrySim::Slot& slot : allCards.slots)
+        {
+            if (slot.card && slot.card->cardType == type)
+                kept.push_back(slot);
+        }
+    }
+    cards.slots = kept;
+    SaveCards();
+}
+
+MainFrame* FrameFixture::OpenFrame(bool waitForCards)
+{
+    frame = new MainFrame();
+    frame->Show();
+    if (waitForCards)
+    {
+        EXPECT_TRUE(WaitForRefresh());
+    }
+    return frame;
+}
+
+bool FrameFixture::WaitForRefresh(int timeoutMs)
+{
+    return GuiTest::WaitUntil(
+        [this] { return !frame->StartupTimer().IsRunning() && !frame->IsRefreshing(); }, timeoutMs);
+}
+
+void FrameFixture::CloseFrame()
+{
+    if (frame == nullptr)
+        return;
+    delete frame;
+    frame = nullptr;
+}
+
+long FrameFixture::RowOfType(int cardType) const
+{
+    wxListCtrl* list = frame->CardList();
+    for (long row = 0; row < list->GetItemCount(); ++row)
+    {
+        if (static_cast<int>(static_cast<long>(list->GetItemData(row))) == cardType)
+            return row;
+    }
+    return -1;
+}
+
+void FrameFixture::SelectRow(long row)
+{
+    frame->CardList()->SetItemState(row, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
+    GuiTest::RunFor(20);
+}
+
+void FrameFixture::Press(int id)
+{
+    wxWindow* button = frame->FindWindow(id);
+    ASSERT_NE(button, nullptr);
+    ASSERT_TRUE(button->IsEnabled()) << "button " << id << " is disabled";
+    wxCommandEvent click(wxEVT_BUTTON, id);
+    click.SetEventObject(button);
+    button->GetEventHandler()->ProcessEvent(click);
+}
+
+std::vector<std::string> FrameFixture::CallNames() const
+{
+    std::vector<std::string> names;
+    for (const auto& call : sim.Calls())
+        names.push_back(call.function);
+    return names;
+}
+
+wxString FrameFixture::StatusText() const
+{
+    return frame->StatusText()->IsShown() ? frame->StatusText()->GetLabel() : wxString();
+}
+
+bool FrameFixture::StatusShowsError() const
+{
+    const wxImage picture = frame->StatusPicture()->GetBitmap().ConvertToImage();
+    // Just inside the top of the disc: red for an error, green for success.
+    const int x = 16, y = 4;
+    return picture.GetRed(x, y) > picture.GetGreen(x, y);
+}

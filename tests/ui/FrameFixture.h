@@ -1,0 +1,46 @@
+#pragma once
+
+#include "sim/cardmodule/cardset/CardSet.h"
+#include "sim/cardmodule/testsupport/SimEnvironment.h"
+#include "tests/ui/GuiHarness.h"
+#include "ui/MainFrame.h"
+
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+#include <vector>
+
+// The real main window against the simulated card module with a card set of the test's own.
+class FrameFixture : public ::testing::Test
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Changes the card set before the window is opened (or between commands).
+    QuendrySim::CardSet& Cards() { return cards; }
+    void SaveCards();
+    // Keeps only the cards of these types, in this order of slots.
+    void KeepCardTypes(const std::vector<int>& types);
+
+    // Opens the window and waits until the start-up refresh is done.
+    MainFrame* OpenFrame(bool waitForCards = true);
+    bool WaitForRefresh(int timeoutMs = 20000);
+    void CloseFrame();
+
+    long RowOfType(int cardType) const;
+    void SelectRow(long row);
+    void Press(int id);
+    std::vector<std::string> CallNames() const;
+    size_t CallCount() const { return sim.Calls().size(); }
+
+    // The status line's text and whether its picture is the red one.
+    wxString StatusText() const;
+    bool StatusShowsError() const;
+
+    QuendrySim::SimEnvironment sim;
+    QuendrySim::CardSet cards;
+    QuendrySim::CardSet allCards; // the generated set: one card of every type
+    std::unique_ptr<GuiTest::RegistryFixture> registry;
+    MainFrame* frame = nullptr;
+};

@@ -1,0 +1,159 @@
+// The Infobox entry rule against the simulated card module, for both kinds of card.
+#include "ui/cards/InfoboxEntryList.h"
+#include "sim/cardmodule/testsupport/SimEnvironment.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+ByteVector Hex(const std::string& text)
+{
+    ByteVector bytes;
+    for (size_t i = 0; i + 1 < text.size(); i += 2)
+        bytes.push_back(static_cast<unsigned char>(std::stoi(text.substr(i, 2), nullptr, 16)));
+    return bytes;
+}
+
+class InfoboxEntryListTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { Corvane::acPKCS11::SetModuleFile(sim.ModulePath()); }
+    void TearDown() override
+    {
+        if (token)
+            token->Destroy();
+        token.reset();
+        Corvane::acPKCS11::SetModuleFile("");
+    }
+
+    // Leaves only the card of that type; its "INFOBOX" value replaced when given.
+    void UseCard(int cardType, const ByteVector* infobox = nullptr)
+    {
+        QuendrySim::CardSet cards = sim.Load();
+        std::vector<QuendrySim::Slot> kept;
+        for (QuendrySim::Slot& slot : cards.slots)
+        {
+            if (slot.card && slot.card->cardType == cardType)
+                kept.push_back(slot);
+        }
+        ASSERT_EQ(kept.size(), 1u);
+        if (infobox != nullptr)
+        {
+            QuendrySim::CardObject* object = kept[0].card->FindObject("INFOBOX");
+            ASSERT_NE(object, nullptr);
+            object->value = *infobox;
+        }
+        cards.slots = kept;
+        ASSERT_TRUE(sim.Save(cards));
+        token = std::make_unique<Corvane::acPKCS11>();
+        std::vector<Corvane::TokenSlot*> slots;
+        ASSERT_TRUE(token->GetSlots(slots, true));
+        ASSERT_EQ(slots.size(), 1u);
+    }
+
+    int OpenedSessions() const
+    {
+        int opened = 0;
+        for (const auto& call : sim.Calls())
+            opened += call.function == "C_OpenSession";
+        return opened;
+    }
+
+    QuendrySim::SimEnvironment sim;
+    std::unique_ptr<Corvane::acPKCS11> token;
+};
+} // namespace
+
+TEST_F(InfoboxEntryListTest, ContainerValuesGiveTheirLines)
+{
+    const struct
+    {
+        const char* name;
+        std::string value;
+        bool listed;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"one entry", "41494B0001000300AABBCC00", true, {"01 PERSONENBINDUNG"}},
+        {"tags 2 and 0x0A", "41494B00020001001F0A00010020", true, {"02 RFU1", "0a RFU2"}},
+        {"duplicate tags",
+         "41494B000100010011010001002200",
+         true,
+         {"01 PERSONENBINDUNG", "01 PERSONENBINDUNG"}},
+        {"header only", "41494B01", true, {}},
+        {"version 2", "41494B020100010011", false, {}},
+        {"three bytes", "41494B", false, {}},
+        {"wrong magic", "41494C0001000100AA", false, {}},
+        {"second entry too long", "41494B0001000100AA02000900BBBB", false, {}},
+        {"128 zero bytes first", std::string(256, '0') + "41494B0001000100AA", false, {}},
+        {"20 zero bytes", std::string(40, '0'), false, {}},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        const ByteVector value = Hex(c.value);
+        UseCard(1, &value);
+        InfoboxEntryList list(*token, 0, 1);
+        EXPECT_EQ(list.ListInfoboxEntries(), c.listed);
+        EXPECT_EQ(list.Entries(), c.lines);
+        EXPECT_EQ(list.LoadEntries(), !c.lines.empty());
+        EXPECT_TRUE(list.ContainerMode());
+        EXPECT_EQ(list.Entries(), c.lines);
+        EXPECT_EQ(token->CurrentSlotIndex(), -1);
+        token->Destroy();
+    }
+}
+
+TEST_F(InfoboxEntryListTest, ValueAboveTheBufferCannotBeRead)
+{
+    ByteVector value = Hex("41494B0001000100AA");
+    value.resize(InfoboxEntryList::ValueBufferSize + 1, 0x55);
+    UseCard(2, &value);
+    InfoboxEntryList list(*token, 0, 2);
+    EXPECT_FALSE(list.LoadEntries());
+    EXPECT_TRUE(list.Entries().empty());
+}
+
+TEST_F(InfoboxEntryListTest, CardWithoutContainerListsTheFixedEntriesEveryTime)
+{
+    UseCard(0);
+    InfoboxEntryList list(*token, 0, 0);
+    const std::vector<std::string> fixed = {"Personenbindung", "RFU1", "RFU2"};
+    for (int pass = 0; pass < 2; ++pass)
+    {
+        EXPECT_TRUE(list.LoadEntries());
+        EXPECT_EQ(list.Entries(), fixed);
+    }
+    EXPECT_FALSE(list.ContainerMode());
+}
+
+TEST_F(InfoboxEntryListTest, IndexOutsideTheSlotListOpensNoSession)
+{
+    const ByteVector value = Hex("41494B0001000100AA");
+    UseCard(1, &value);
+    for (int index : {-1, 1})
+    {
+        SCOPED_TRACE(index);
+        const int before = OpenedSessions();
+        InfoboxEntryList list(*token, index, 1);
+        ByteVector out;
+        EXPECT_FALSE(list.ReadDataObject("INFOBOX", out));
+        EXPECT_EQ(OpenedSessions(), before);
+        EXPECT_FALSE(list.ListInfoboxEntries());
+        EXPECT_TRUE(list.Entries().empty());
+    }
+}
+
+TEST_F(InfoboxEntryListTest, ReadDataObjectKeepsTheValueRead)
+{
+    const ByteVector value = Hex("41494B0001000100AA");
+    UseCard(1, &value);
+    InfoboxEntryList list(*token, 0, 1);
+    ByteVector out;
+    ASSERT_TRUE(list.ReadDataObject("INFOBOX", out));
+    EXPECT_EQ(out, value);
+    EXPECT_EQ(list.CurrentEntryBytes(), value);
+    ByteVector missing;
+    EXPECT_FALSE(list.ReadDataObject("NO SUCH OBJECT", missing));
+    EXPECT_TRUE(missing.empty());
+    EXPECT_TRUE(list.CurrentEntryBytes().empty());
+}

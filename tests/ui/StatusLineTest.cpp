@@ -1,0 +1,97 @@
+// The status line: its fader's steps and the fade of a message on the real window.
+#include "tests/ui/FrameFixture.h"
+#include "ui/StatusFader.h"
+#include "ui/WindowIds.h"
+
+#include <chrono>
+
+namespace
+{
+wxImage OpaqueSquare()
+{
+    wxImage image(4, 4);
+    image.SetRGB(wxRect(0, 0, 4, 4), 10, 200, 10);
+    image.SetMaskColour(0, 0, 0);
+    image.SetRGB(0, 0, 0, 0, 0); // one transparent pixel
+    return image;
+}
+
+class StatusLineTest : public FrameFixture
+{
+};
+} // namespace
+
+TEST(StatusFaderSteps, ColourAndAlphaFollowTheStep)
+{
+    const struct
+    {
+        int step;
+        unsigned char grey;
+        unsigned char alpha;
+    } steps[] = {{1, 4, 249}, {25, 120, 127}, {49, 235, 5}};
+    for (const auto& expected : steps)
+    {
+        SCOPED_TRACE(expected.step);
+        StatusFader fader;
+        fader.Setup(*wxBLACK, wxColour(240, 240, 240), OpaqueSquare());
+        for (int i = 0; i < expected.step; ++i)
+            EXPECT_TRUE(fader.Advance());
+        EXPECT_EQ(fader.GetColour(), wxColour(expected.grey, expected.grey, expected.grey));
+        const wxImage faded = fader.GetImage();
+        ASSERT_TRUE(faded.HasAlpha());
+        EXPECT_EQ(faded.GetAlpha(2, 2), expected.alpha);
+        EXPECT_EQ(faded.GetAlpha(0, 0), 0); // transparent stays transparent
+    }
+}
+
+TEST(StatusFaderSteps, LastStepEndsTheFadeAndNeverPassesIt)
+{
+    StatusFader fader;
+    fader.Setup(*wxBLACK, *wxWHITE, OpaqueSquare());
+    int advances = 0;
+    while (fader.Advance())
+        ++advances;
+    EXPECT_EQ(advances, 49);
+    EXPECT_FALSE(fader.Advance());
+    EXPECT_EQ(fader.Step(), 50);
+    EXPECT_EQ(fader.GetColour(), *wxWHITE);
+}
+
+TEST_F(StatusLineTest, MessageFadesAndDisappearsAfterItsTimeline)
+{
+    KeepCardTypes({});
+    OpenFrame();
+    const auto start = std::chrono::steady_clock::now();
+    frame->ShowStatus("Fertig", false);
+    EXPECT_TRUE(frame->StatusText()->IsShown());
+    EXPECT_EQ(frame->Fader().Step(), 1);
+    EXPECT_EQ(frame->FadeTimer().GetInterval(), 1500);
+    GuiTest::SaveScreenshot(frame, "status-line");
+
+    ASSERT_TRUE(GuiTest::WaitUntil([this] { return frame->Fader().Step() >= 2; }, 5000));
+    EXPECT_EQ(frame->FadeTimer().GetInterval(), 100);
+    ASSERT_TRUE(GuiTest::WaitUntil([this] { return !frame->StatusText()->IsShown(); }, 15000));
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(elapsed, std::chrono::milliseconds(6300));
+    EXPECT_FALSE(frame->StatusPicture()->IsShown());
+    EXPECT_FALSE(frame->FadeTimer().IsRunning());
+    EXPECT_EQ(frame->StatusText()->GetForegroundColour(),
+              frame->FindWindow(ID_SHOW_INFOBOX)->GetForegroundColour());
+}
+
+TEST_F(StatusLineTest, NewMessageStartsOverAndEmptyTextHides)
+{
+    KeepCardTypes({});
+    OpenFrame();
+    frame->ShowStatus("erste", true);
+    ASSERT_TRUE(GuiTest::WaitUntil([this] { return frame->Fader().Step() >= 4; }, 5000));
+    frame->ShowStatus("zweite", false);
+    EXPECT_EQ(frame->Fader().Step(), 1);
+    EXPECT_EQ(frame->FadeTimer().GetInterval(), 1500);
+    EXPECT_EQ(frame->StatusText()->GetLabel(), "zweite");
+    EXPECT_FALSE(StatusShowsError());
+
+    frame->ShowStatus(wxEmptyString, false);
+    EXPECT_FALSE(frame->StatusText()->IsShown());
+    EXPECT_FALSE(frame->StatusPicture()->IsShown());
+}

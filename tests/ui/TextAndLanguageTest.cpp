@@ -1,0 +1,77 @@
+// Text conversion and the language set-up of the user interface.
+#include "tests/ui/GuiHarness.h"
+#include "ui/Language.h"
+#include "ui/WxStringUtil.h"
+
+#include <gtest/gtest.h>
+#include <wx/intl.h>
+
+TEST(WxStringToStdString, ConvertsThroughWindows1252)
+{
+    const struct
+    {
+        const wchar_t* text;
+        std::string bytes;
+    } cases[] = {
+        {L"Kartennummer", "Kartennummer"},
+        {L"\u00e4\u00f6\u00fc\u00df", "\xe4\xf6\xfc\xdf"},
+        {L"\u20ac 5", "\x80 5"},
+        {L"\u0141\u00f3d\u017a", ""}, // a character without a Windows-1252 form
+        {L"", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(WxStringToStdString(c.text), c.bytes);
+    EXPECT_EQ(WxStringToStdString(wxString(L"ab\0cd", 5)), "ab");
+}
+
+TEST(StoredLanguage, MapsTheOldNumberingOntoTheLibrarys)
+{
+    const struct
+    {
+        int stored;
+        int language;
+    } cases[] = {
+        {0, wxLANGUAGE_DEFAULT},        {1, wxLANGUAGE_UNKNOWN},  {7, wxLANGUAGE_ARABIC},
+        {56, wxLANGUAGE_DUTCH_BELGIAN}, {57, wxLANGUAGE_ENGLISH}, {59, wxLANGUAGE_ENGLISH_US},
+        {79, wxLANGUAGE_FRENCH},        {88, wxLANGUAGE_GERMAN},  {89, wxLANGUAGE_GERMAN_AUSTRIAN},
+        {93, wxLANGUAGE_GERMAN_SWISS},  {-3, wxLANGUAGE_DEFAULT}, {5000, wxLANGUAGE_DEFAULT}};
+    for (const auto& c : cases)
+        EXPECT_EQ(LanguageFromStored(c.stored), c.language) << c.stored;
+}
+
+TEST(StoredLanguage, OnlyPlainEnglishSendsEN)
+{
+    EXPECT_STREQ(OnlineServicesLanguage(57), "EN");
+    for (int stored : {0, 1, 58, 59, 88})
+        EXPECT_STREQ(OnlineServicesLanguage(stored), "DE") << stored;
+}
+
+TEST(Locale, EnglishUsesTheEnglishCatalogue)
+{
+    std::unique_ptr<wxLocale> cell;
+    GuiTest::ModalAnswerer noBoxes; // a missing locale must not show a message
+    ASSERT_EQ(InitLocale(cell, LanguageFromStored(57)), 0);
+    EXPECT_EQ(wxGetTranslation(L"Kartennummer"), "Card number");
+    EXPECT_EQ(wxGetTranslation(L"6 stellige PIN ändern"), "Change 6-digit PIN");
+    cell.reset();
+}
+
+TEST(Locale, GermanShowsTheSourceTexts)
+{
+    std::unique_ptr<wxLocale> cell;
+    GuiTest::ModalAnswerer noBoxes;
+    ASSERT_EQ(InitLocale(cell, LanguageFromStored(88)), 0);
+    EXPECT_EQ(wxGetTranslation(L"Kartennummer"), "Kartennummer");
+    cell.reset();
+}
+
+TEST(Locale, UnknownLanguageFallsBackSilently)
+{
+    std::unique_ptr<wxLocale> cell;
+    GuiTest::ModalAnswerer noBoxes;
+    const int result = InitLocale(cell, wxLANGUAGE_UNKNOWN);
+    EXPECT_NE(cell, nullptr);
+    EXPECT_TRUE(result == 0 || result == 2) << result;
+    EXPECT_TRUE(noBoxes.Seen().empty());
+    cell.reset();
+}
