@@ -1,9 +1,12 @@
 #include "platform/Folders.h"
 
 #include <cstdlib>
-#include <shlobj.h>
 #include <vector>
+
+// windows.h must come before the shell's header.
 #include <windows.h>
+
+#include <shlobj.h>
 
 namespace platform
 {

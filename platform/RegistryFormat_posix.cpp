@@ -42,10 +42,10 @@ bool EndsWith(std::string_view text, std::string_view suffix)
 }
 
 // Long hexadecimal values are broken after a comma (or right after "hex:") with a trailing
-// backslash and continue, indented, on the next line.
+// backslash and continue, indented, on the next line. Comments never continue.
 bool ContinuesOnNextLine(std::string_view line)
 {
-    return EndsWith(line, ",\\") || EndsWith(line, ":\\");
+    return !StartsWith(line, ";") && (EndsWith(line, ",\\") || EndsWith(line, ":\\"));
 }
 
 std::vector<std::string> LogicalLines(std::string_view text)
@@ -212,7 +212,7 @@ bool ParseValue(std::string_view line, ValueRecord& value)
 // The key a section line names, or nullptr for a section of another hive.
 KeyRecord* ParseSection(std::string_view line, const std::string& hiveName, HiveRecord& hive)
 {
-    const std::string_view inner = Trim(line.substr(1, line.size() - 2));
+    const std::string_view inner = line.substr(1, line.size() - 2);
     const size_t separator = std::min(inner.find('\\'), inner.size());
     if (FoldCase(std::string(inner.substr(0, separator))) != FoldCase(hiveName))
         return nullptr;

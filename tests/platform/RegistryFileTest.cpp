@@ -1,4 +1,5 @@
 #include "platform/Registry.h"
+#include "platform/RegistryFormat.h"
 #include "tests/platform/ScopedEnvironment.h"
 #include "tests/platform/ScopedTempFolder.h"
 
@@ -29,6 +30,8 @@ constexpr char kHandWritten[] =
     "\"Broken\"=dword:xyz\n"
     "\"Unclosed\"=\"no end\n"
     "\"Trailing\"=\"text\" junk\n"
+    "; a comment that looks continued,\\\n"
+    "\"AfterComment\"=dword:00000002\n"
     "\n"
     "[HKEY_CURRENT_USER\\Software\\Other]\n"
     "\"Elsewhere\"=\"user\"\n"
@@ -102,9 +105,26 @@ INSTANTIATE_TEST_SUITE_P(
         Expected{kTrace, "Unclosed", std::nullopt, {}},
         Expected{kTrace, "Trailing", std::nullopt, {}},
         Expected{kTrace, "Elsewhere", std::nullopt, {}},
+        Expected{kTrace, "AfterComment", platform::kRegDword, {2, 0, 0, 0}},
         Expected{"Software\\Deep\\Only\\Leaf", "Leaf", platform::kRegExpandSz, {0x25, 0}},
         // Keys above a section exist without sections of their own.
         Expected{"Software\\Deep", "Leaf", std::nullopt, {}}));
+
+// Whatever a file holds, its parse is stable: writing it out and reading it again changes nothing.
+// Every prefix of the hand-written file is such a file.
+TEST(RegistryFormatTest, EveryPrefixParsesAndSurvivesARoundTrip)
+{
+    const std::string text = kHandWritten;
+    for (size_t length = 0; length <= text.size(); ++length)
+    {
+        const platform::regfile::HiveRecord first =
+            platform::regfile::ParseHive(text.substr(0, length), "HKEY_LOCAL_MACHINE");
+        const std::string written = platform::regfile::FormatHive(first, "HKEY_LOCAL_MACHINE");
+        const std::string rewritten = platform::regfile::FormatHive(
+            platform::regfile::ParseHive(written, "HKEY_LOCAL_MACHINE"), "HKEY_LOCAL_MACHINE");
+        ASSERT_EQ(rewritten, written) << "prefix of " << length << " bytes";
+    }
+}
 
 TEST(RegistryFileRewriteTest, AChangeRewritesTheFileInExportFormat)
 {

@@ -214,12 +214,13 @@ TEST_F(RegistryTest, MissingKeysAndBadPaths)
 
 TEST_F(RegistryTest, EnumeratesSubKeysInWindowsOrder)
 {
-    for (const char* name : {"xyz", "abd", "Abc", "A_B", "AB", "Abc\\Deeper"})
+    for (const char* name : {"xyz", "abd", "Abc", "A_B", "AB", "Abc\\Deeper", "trail "})
         Create(std::string("Software\\Test\\") + name);
     UniqueRegistryKey key;
     ASSERT_EQ(Open("Software\\Test", key), 0u);
     // Windows sorts by the upper-case form, so "_" comes after the letters.
-    EXPECT_EQ(SubKeyNames(key), (std::vector<std::string>{"AB", "Abc", "abd", "A_B", "xyz"}));
+    EXPECT_EQ(SubKeyNames(key),
+              (std::vector<std::string>{"AB", "Abc", "abd", "A_B", "trail ", "xyz"}));
 
     char name[3];
     uint32_t size = sizeof(name);
@@ -228,7 +229,7 @@ TEST_F(RegistryTest, EnumeratesSubKeysInWindowsOrder)
     EXPECT_EQ(platform::RegistryEnumKey(key.get(), 0, name, &size), 0u);
     EXPECT_EQ(size, 2u);
     EXPECT_STREQ(name, "AB");
-    EXPECT_EQ(platform::RegistryEnumKey(key.get(), 5, name, &size), platform::kRegistryNoMoreItems);
+    EXPECT_EQ(platform::RegistryEnumKey(key.get(), 6, name, &size), platform::kRegistryNoMoreItems);
 }
 
 TEST_F(RegistryTest, DeletesValuesAndKeysWithoutSubKeys)
