@@ -1,0 +1,52 @@
+#pragma once
+
+#include "core/http/HTTPClient.h"
+
+#include <rapidjson/document.h>
+
+#include <map>
+#include <string>
+
+// The string members of a generic step's answer, by name.
+using StepAnswer = std::map<std::string, std::string>;
+
+// The client of the online services for one workflow run: it keeps the base address and the
+// session id that the run's first call opened.
+class OnlineServicesClient
+{
+public:
+    OnlineServicesClient();
+    OnlineServicesClient(const OnlineServicesClient&) = delete;
+    OnlineServicesClient& operator=(const OnlineServicesClient&) = delete;
+
+    // Seam for tests and the demo: the base address of every client made afterwards
+    // (scheme, host, port and "/OnlineServicesTNG/v1/"); empty restores the built-in one.
+    static void SetBaseAddressForTesting(const std::string& baseAddress);
+
+    std::string BuildUrl(const std::string& relativePath) const;
+    std::string BuildStepUrl(const std::string& resource, const std::string& step) const;
+    const std::string& GetSessionId() const { return sessionId; }
+
+    bool CreateSession(const std::string& languageCode, std::string& toBeSigned);
+
+    // The generic step style.
+    bool PrepareStepRequest(const std::string& resource, const std::string& step,
+                            LibHttp2::HTTPClient& http, rapidjson::Document& request);
+    bool PostStepRequest(LibHttp2::HTTPClient& http, rapidjson::Document& request,
+                         StepAnswer& answer);
+    bool GetResponseValue(const StepAnswer& answer, const std::string& name, std::string& value);
+
+private:
+    // Pieces of the written-out style, which every such operation runs through.
+    static bool CreateRequestDocument(rapidjson::Document& request);
+    static void AddString(rapidjson::Document& request, const char* name, const std::string& value);
+    // Sends; status 200 and an object as root, else the call's failure texts.
+    bool PostWrittenOut(LibHttp2::HTTPClient& http, const rapidjson::Document& request,
+                        const std::string& callName, rapidjson::Document& answer);
+    static bool GetString(const rapidjson::Value& root, const char* name, std::string& value);
+    // An empty, "." or ".." id would break the path it travels in: counted as missing.
+    bool StoreSessionId(const rapidjson::Value& root);
+
+    std::string baseAddress;
+    std::string sessionId;
+};

@@ -1,0 +1,131 @@
+#pragma once
+
+#include "core/http/HTTPClient.h"
+#include "core/logging/Logger.h"
+#include "online/OnlineServicesClient.h"
+#include "platform/DebugOutput.h"
+#include "sim/onlineservices/LoopbackServer.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+struct LogLine
+{
+    std::string level;
+    std::string text;
+    bool operator==(const LogLine& other) const
+    {
+        return level == other.level && text == other.text;
+    }
+};
+
+inline std::ostream& operator<<(std::ostream& out, const LogLine& line)
+{
+    return out << line.level << ": " << line.text;
+}
+
+// The application log, as every line reaches the debugger output.
+class LogCapture
+{
+public:
+    LogCapture() : path("/tmp/quendry-online-test-" + std::to_string(getpid()) + ".log")
+    {
+        platform::SetDebugOutputSink([this](const std::string& line) { Add(line); });
+        LibLogging::Logger* logger = GetAppLogger();
+        logger->Init(path);
+        logger->enabled = true;
+        logger->showThreadId = false;
+    }
+    ~LogCapture()
+    {
+        GetAppLogger()->enabled = false;
+        platform::SetDebugOutputSink({});
+        std::remove(path.c_str());
+    }
+    LogCapture(const LogCapture&) = delete;
+    LogCapture& operator=(const LogCapture&) = delete;
+
+    std::vector<LogLine> Lines()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        return lines;
+    }
+    void Clear()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        lines.clear();
+    }
+    std::vector<LogLine> At(const std::string& level)
+    {
+        std::vector<LogLine> found;
+        for (const auto& line : Lines())
+            if (line.level == level)
+                found.push_back(line);
+        return found;
+    }
+    std::vector<std::string> Errors()
+    {
+        std::vector<std::string> texts;
+        for (const auto& line : At("ERROR"))
+            texts.push_back(line.text);
+        return texts;
+    }
+
+private:
+    // "YYYY-MM-DD HH:MM:SS" + level right-aligned in 13 + ": " + text + line end
+    void Add(std::string line)
+    {
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+            line.pop_back();
+        constexpr size_t kTimeWidth = 19;
+        const auto separator = line.find(": ", kTimeWidth);
+        if (separator == std::string::npos)
+            return;
+        std::string level = line.substr(kTimeWidth, separator - kTimeWidth);
+        level.erase(0, level.find_first_not_of(' '));
+        std::lock_guard<std::mutex> lock(mutex);
+        lines.push_back({level, line.substr(separator + 2)});
+    }
+
+    std::string path;
+    std::mutex mutex;
+    std::vector<LogLine> lines;
+};
+
+inline OnlineServicesSim::Reply Json(const std::string& body, int status = 200)
+{
+    return OnlineServicesSim::JsonReply(body, status);
+}
+
+class OnlineClientTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(server.StartPlain());
+        OnlineServicesClient::SetBaseAddressForTesting(server.BaseUrl());
+    }
+    void TearDown() override { OnlineServicesClient::SetBaseAddressForTesting(""); }
+
+    // Opens the client's session; "$SESSIONID" lets the server hand out an id of its own.
+    void OpenSession(OnlineServicesClient& client, const std::string& id)
+    {
+        OnlineServicesSim::Reply reply =
+            Json("{\"sessionid\": \"" + id + "\", \"toBeSigned\": \"t\"}");
+        reply.openSession = true;
+        server.SetReply("ZmrSession", 1, reply);
+        std::string toBeSigned;
+        ASSERT_TRUE(client.CreateSession("DE", toBeSigned));
+        log.Clear();
+    }
+
+    OnlineServicesSim::LoopbackServer server;
+    LogCapture log;
+};
