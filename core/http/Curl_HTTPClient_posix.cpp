@@ -6,6 +6,7 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <memory>
@@ -158,7 +159,14 @@ size_t OnBodyData(char* data, size_t size, size_t count, void* context)
         return 0;
     }
     LogDebug("data read: " + std::to_string(length));
-    exchange.body.insert(exchange.body.end(), data, data + length);
+    ByteVector& body = exchange.body;
+    if (body.size() + length > body.capacity())
+    {
+        // Grow as a vector does, but never past the limit.
+        const size_t doubled = std::max(body.capacity() * 2, body.size() + length);
+        body.reserve(std::min<size_t>(doubled, kMaxBodySize));
+    }
+    body.insert(body.end(), data, data + length);
     return length;
 }
 

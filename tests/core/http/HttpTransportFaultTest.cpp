@@ -95,7 +95,9 @@ TEST_F(HttpSizeLimitTest, AFarLargerChunkedBodyCostsNoMoreThanTheLimit)
     ErrorHookCapture errors;
     EXPECT_FALSE(Post(Url("flood"), "{}").sent);
     EXPECT_TRUE(errors.Saw(LibHttp2::inner::kSizeLimitText));
-    EXPECT_LT(PeakResidentKiB() - before, long(3 * LibHttp2::kMaxBodySize / 1024));
+    // Unbounded reading would take the whole 400 MiB; the margin covers the vector's growth
+    // and a sanitizer's quarantine of the freed buffers.
+    EXPECT_LT(PeakResidentKiB() - before, long(5 * LibHttp2::kMaxBodySize / 1024));
 }
 
 class HttpConnectionFaultTest : public SimServerTest
