@@ -1,8 +1,7 @@
 // The request object over libcurl, with the behaviour of the WinINet one: HTTP/1.1, only the
 // path sent, no redirects, cookies or cache, the system's proxy, the same limits and texts.
 
-#include "core/http/HTTPClient.h"
-#include "core/http/RequestRules.h"
+#include "core/http/RequestObject.h"
 
 #include <curl/curl.h>
 
@@ -200,24 +199,10 @@ int OnProgress(void* context, curl_off_t downTotal, curl_off_t downNow, curl_off
 
 } // namespace
 
-class Curl_HTTPClient : public iHTTPClient
+class Curl_HTTPClient : public RequestObject
 {
 public:
-    bool SetUrl(std::string newUrl) override
-    {
-        url = std::move(newUrl);
-        return true;
-    }
-    void SetMethod(int newMethod) override { method = newMethod; }
-    void AddHeader(std::string name, std::string value) override
-    {
-        headerLines.push_back(HeaderLine(name, value));
-    }
-    void SetBody(ByteVector newBody) override { body = std::move(newBody); }
     bool SendRequest() override;
-    int GetStatusCode() override { return statusCode; }
-    ByteVector GetResponseHeaders() override { return responseHeaders; }
-    ByteVector GetResponseBody() override { return responseBody; }
 
 private:
     bool BuildHeaderList(HeaderList& list) const;
@@ -226,14 +211,6 @@ private:
                            const TransportSettings& settings) const;
     void SetCallbacks(CURL* handle, Exchange& exchange) const;
     bool Finish(CURLcode code, Exchange& exchange);
-
-    std::string url;
-    int method = METHOD_GET;
-    std::vector<std::string> headerLines;
-    ByteVector body;
-    ByteVector responseHeaders;
-    ByteVector responseBody;
-    int statusCode = 0;
 };
 
 // Lines of the same name replace the earlier value in its place, as WinINet's

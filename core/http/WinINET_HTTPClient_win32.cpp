@@ -1,8 +1,7 @@
 // The request object over WinINet: one synchronous exchange per SendRequest, with its own
 // session, connection and request handles.
 
-#include "core/http/HTTPClient.h"
-#include "core/http/RequestRules.h"
+#include "core/http/RequestObject.h"
 
 #include <windows.h>
 #include <wininet.h>
@@ -191,24 +190,10 @@ bool QueryHeaderText(HINTERNET request, DWORD info, std::string& text)
 
 } // namespace
 
-class WinINET_HTTPClient : public iHTTPClient
+class WinINET_HTTPClient : public RequestObject
 {
 public:
-    bool SetUrl(std::string newUrl) override
-    {
-        url = std::move(newUrl);
-        return true;
-    }
-    void SetMethod(int newMethod) override { method = newMethod; }
-    void AddHeader(std::string name, std::string value) override
-    {
-        headerLines.push_back(HeaderLine(name, value));
-    }
-    void SetBody(ByteVector newBody) override { body = std::move(newBody); }
     bool SendRequest() override;
-    int GetStatusCode() override { return statusCode; }
-    ByteVector GetResponseHeaders() override { return responseHeaders; }
-    ByteVector GetResponseBody() override { return responseBody; }
 
 private:
     bool AddHeaderLines(HINTERNET request) const;
@@ -217,14 +202,6 @@ private:
     bool ReadStatusAndLength(HINTERNET request);
     bool ReadRawHeaders(HINTERNET request);
     bool ReadBody(HINTERNET request);
-
-    std::string url;
-    int method = METHOD_GET;
-    std::vector<std::string> headerLines;
-    ByteVector body;
-    ByteVector responseHeaders;
-    ByteVector responseBody;
-    int statusCode = 0;
 };
 
 bool WinINET_HTTPClient::AddHeaderLines(HINTERNET request) const

@@ -260,8 +260,57 @@ void Server::Serve()
             continue;
         const int client = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
         if (client >= 0)
-            Handle(client);
+            StartWorker(client);
+        JoinFinishedWorkers(false);
     }
+    JoinFinishedWorkers(true);
+}
+
+void Server::StartWorker(int client)
+{
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    std::lock_guard<std::mutex> lock(workersMutex);
+    openSockets.insert(client);
+    workers.push_back({std::thread(
+                           [this, client, done]
+                           {
+                               Handle(client);
+                               ForgetSocket(client);
+                               close(client);
+                               *done = true;
+                           }),
+                       done});
+}
+
+void Server::ForgetSocket(int client)
+{
+    std::lock_guard<std::mutex> lock(workersMutex);
+    openSockets.erase(client);
+}
+
+void Server::JoinFinishedWorkers(bool all)
+{
+    std::vector<Worker> finished;
+    {
+        std::lock_guard<std::mutex> lock(workersMutex);
+        if (all)
+        {
+            for (int client : openSockets)
+                shutdown(client, SHUT_RDWR);
+        }
+        for (auto worker = workers.begin(); worker != workers.end();)
+        {
+            if (all || *worker->done)
+            {
+                finished.push_back(std::move(*worker));
+                worker = workers.erase(worker);
+            }
+            else
+                ++worker;
+        }
+    }
+    for (auto& worker : finished)
+        worker.thread.join();
 }
 
 void Server::Handle(int client)
@@ -275,8 +324,7 @@ void Server::Handle(int client)
         ssl.reset(SSL_new(tlsContext.get()));
         if (!ssl || SSL_set_fd(ssl.get(), client) != 1 || SSL_accept(ssl.get()) != 1)
         {
-            close(client); // the client refused our certificate, or spoke no TLS
-            return;
+            return; // the client refused our certificate, or spoke no TLS
         }
     }
     Connection connection(client, std::move(ssl));

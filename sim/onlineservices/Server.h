@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -56,9 +57,9 @@ struct ServerOptions
     std::string keyPem;
 };
 
-// The simulated online services: HTTP/1.1 on loopback, one connection at a time, one request
-// per connection. Answers come, in this order, from a reply scripted for the call's number,
-// the endpoint's handler, the reply scripted for every call, else 404.
+// The simulated online services: HTTP/1.1 on loopback, each connection on a thread of its own,
+// one request per connection. Answers come, in this order, from a reply scripted for the call's
+// number, the endpoint's handler, the reply scripted for every call, else 404.
 class Server
 {
 public:
@@ -88,6 +89,9 @@ public:
 
 private:
     void Serve();
+    void StartWorker(int socket);
+    void ForgetSocket(int socket);
+    void JoinFinishedWorkers(bool all);
     void Handle(int socket);
     void Classify(RecordedRequest& request);
     Reply Choose(RecordedRequest& request);
@@ -103,6 +107,15 @@ private:
     uint16_t port = 0;
     std::thread thread;
     std::atomic<bool> stopping{false};
+
+    struct Worker
+    {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> done;
+    };
+    std::mutex workersMutex;
+    std::vector<Worker> workers;
+    std::set<int> openSockets; // shut down by Stop, so no worker waits for a silent client
 
     mutable std::mutex mutex;
     mutable std::condition_variable changed;

@@ -1,7 +1,6 @@
 #include "sim/onlineservices/Wire.h"
 
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -163,9 +162,8 @@ Connection::Connection(int socket, SslPtr ssl) : socket(socket), ssl(std::move(s
 
 Connection::~Connection()
 {
-    ssl.reset(); // no close_notify: a dropped connection must look dropped
-    shutdown(socket, SHUT_RDWR);
-    close(socket);
+    ssl.reset();                 // no close_notify: a dropped connection must look dropped
+    shutdown(socket, SHUT_RDWR); // the server closes the socket itself
 }
 
 long Connection::Read(char* buffer, size_t size)

@@ -16,7 +16,7 @@ struct SslDeleter
 };
 using SslPtr = std::unique_ptr<SSL, SslDeleter>;
 
-// One accepted connection, plain or TLS; closes its socket when destroyed.
+// One accepted connection, plain or TLS; shuts its socket down when destroyed.
 class Connection
 {
 public:
