@@ -17,10 +17,11 @@ struct DebugSink
     std::function<void(const std::string&)> function;
 };
 
+// Never destroyed: loggers may still write while static objects are torn down at exit.
 DebugSink& Sink()
 {
-    static DebugSink sink;
-    return sink;
+    static DebugSink* const sink = new DebugSink;
+    return *sink;
 }
 } // namespace
 
