@@ -1,0 +1,99 @@
+// The command buttons follow the card type of the selected row.
+#include "tests/ui/FrameFixture.h"
+#include "ui/WindowIds.h"
+
+namespace
+{
+const int RuleButtons[6] = {ID_CHANGE_INFOBOX_PIN, ID_UNBLOCK_INFOBOX_PIN, ID_UNBLOCK_ENC_PIN,
+                            ID_UNBLOCK_SIG_PIN,    ID_UPDATE_CERTIFICATES, ID_WRITE_IDENTITY_LINK};
+using States = std::vector<bool>;
+const States AllOn = {true, true, true, true, true, true};
+const States AllOff = {false, false, false, false, false, false};
+
+struct RuleCase
+{
+    int previous; // the row selected before (after a refresh)
+    int selected;
+    States expected;
+};
+
+const RuleCase Cases[] = {
+    {1, 0, {true, true, true, true, false, true}},
+    {3, 0, {true, true, false, false, false, true}}, // 5439 and 5443 kept off
+    {3, 1, {false, false, true, true, true, true}},
+    {3, 2, {false, false, true, true, true, true}},
+    {3, 7, {false, false, true, true, true, true}},
+    {1, 3, AllOff},
+    {1, 4, AllOff},
+    {1, 5, AllOff},
+    {1, 6, AllOff},
+    {1, 8, {false, false, true, true, true, true}}, // everything kept from type 1
+    {3, 8, AllOff},                                 // everything kept from type 3
+    {0, 8, {true, true, true, true, false, true}},
+    {1, -1, {false, false, true, true, true, true}},
+    {4, -1, AllOff},
+};
+
+class CardTypeRulesTest : public FrameFixture
+{
+protected:
+    // Every generated card and one of a model that no card type matches.
+    void SetUp() override
+    {
+        FrameFixture::SetUp();
+        QuendrySim::Slot unknown = Cards().slots[0];
+        unknown.id = 42;
+        unknown.card->model = "Mystery 1.0";
+        unknown.card->serial = "9999888877770001";
+        Cards().slots.push_back(unknown);
+        SaveCards();
+    }
+
+    States ButtonStates()
+    {
+        States states;
+        for (int id : RuleButtons)
+            states.push_back(frame->FindWindow(id)->IsEnabled());
+        return states;
+    }
+};
+} // namespace
+
+TEST_F(CardTypeRulesTest, EveryCardTypeSetsOrKeepsTheSixButtons)
+{
+    OpenFrame();
+    ASSERT_EQ(frame->CardList()->GetItemCount(), 10);
+    for (const RuleCase& rule : Cases)
+    {
+        SCOPED_TRACE(::testing::Message() << rule.previous << " then " << rule.selected);
+        ASSERT_GE(RowOfType(rule.previous), 0);
+        ASSERT_GE(RowOfType(rule.selected), 0);
+        SelectRow(RowOfType(rule.previous));
+        frame->EnableControls(true);
+        SelectRow(RowOfType(rule.selected));
+        EXPECT_EQ(ButtonStates(), rule.expected);
+    }
+}
+
+TEST_F(CardTypeRulesTest, RefreshEnablesEverythingBeforeTheRulesApply)
+{
+    OpenFrame();
+    SelectRow(RowOfType(3));
+    EXPECT_EQ(ButtonStates(), AllOff);
+    SelectRow(RowOfType(0));
+    frame->EnableControls(true);
+    EXPECT_EQ(ButtonStates(), States({true, true, true, true, false, true}));
+    // Buttons outside the rules are never touched.
+    for (int id : {ID_CHANGE_SIG_PIN, ID_SHOW_SIG_CERTIFICATE, ID_TEST_SIG_KEY, ID_CHANGE_ENC_PIN,
+                   ID_SHOW_ENC_CERTIFICATE, ID_TEST_ENC_KEY, ID_SHOW_INFOBOX})
+        EXPECT_TRUE(frame->FindWindow(id)->IsEnabled()) << id;
+}
+
+TEST_F(CardTypeRulesTest, FirstRowAfterARefreshSetsTheButtons)
+{
+    // The card read last (type 3 here) is selected and decides at once.
+    KeepCardTypes({1, 3});
+    OpenFrame();
+    EXPECT_EQ(static_cast<long>(frame->CardList()->GetItemData(0)), 3);
+    EXPECT_EQ(ButtonStates(), AllOff);
+}
