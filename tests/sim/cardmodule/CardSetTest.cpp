@@ -1,0 +1,125 @@
+// The generated card set and its JSON form.
+
+#include "sim/cardmodule/cardset/CardSet.h"
+#include "sim/cardmodule/cardset/Generator.h"
+#include "sim/cardmodule/testsupport/SimEnvironment.h"
+
+#include <openssl/evp.h>
+#include <openssl/x509.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace QuendrySim;
+
+namespace
+{
+struct Free
+{
+    void operator()(X509* p) const { X509_free(p); }
+    void operator()(EVP_PKEY* p) const { EVP_PKEY_free(p); }
+};
+using CertificatePtr = std::unique_ptr<X509, Free>;
+
+CertificatePtr Decode(const ByteVector& der)
+{
+    const unsigned char* p = der.data();
+    return CertificatePtr(d2i_X509(nullptr, &p, static_cast<long>(der.size())));
+}
+
+std::string CommonName(X509* certificate)
+{
+    char name[128] = {};
+    X509_NAME_get_text_by_NID(X509_get_subject_name(certificate), NID_commonName, name,
+                              sizeof name);
+    return name;
+}
+} // namespace
+
+TEST(SimCardSet, WritingAndParsingKeepEverything)
+{
+    CardSet set;
+    ASSERT_TRUE(LoadCardSet(SimEnvironment::TemplatePath(), set));
+    set.dialog = {DialogAnswer::Enter({"1", "2"}), DialogAnswer::Cancel(), DialogAnswer::Fail(),
+                  DialogAnswer::Answer(0x80000001)};
+    Fault fault;
+    fault.function = "C_Sign";
+    fault.rv = 6;
+    fault.skip = 2;
+    fault.times = 1;
+    fault.delayMs = 5;
+    set.faults = {fault};
+    set.slots[0].card->objects[0].attributes[0x121] = std::nullopt;
+    set.slots[0].card->objects[0].attributes[0x3] = ByteVector{0x41};
+    set.slots[0].card->files.push_back({"3F00/5031", 1, true, {}, {{1}, {}}});
+    const std::string written = WriteCardSet(set);
+    CardSet parsed;
+    ASSERT_TRUE(ParseCardSet(written, parsed));
+    EXPECT_EQ(written, WriteCardSet(parsed));
+    EXPECT_EQ(DialogAnswer::Kind::Code, parsed.dialog[3].kind);
+    EXPECT_EQ(0x80000001u, parsed.dialog[3].rv);
+}
+
+TEST(SimCardSet, MalformedMembersAreRefused)
+{
+    const char* const bad[] = {
+        "[1, 2]",
+        "{\"slots\": [{\"id\": 1, \"card\": {\"atr\": \"3B0\"}}]}",
+        "{\"slots\": [{\"id\": 1, \"card\": {\"objects\": [{\"class\": \"key\"}]}}]}",
+        "{\"faults\": [{\"function\": \"C_Sign\", \"rv\": \"six\"}]}",
+        "{\"slots\": {}}",
+    };
+    for (const char* json : bad)
+    {
+        CardSet set;
+        EXPECT_FALSE(ParseCardSet(json, set)) << json;
+    }
+    CardSet set;
+    EXPECT_TRUE(
+        ParseCardSet("{\"faults\": [{\"function\": \"C_Sign\", \"rv\": \"0x80000001\"}]}", set));
+    EXPECT_EQ(0x80000001u, *set.faults[0].rv);
+}
+
+TEST(SimCardSet, GeneratedCardsOfEveryType)
+{
+    CardSet set;
+    GeneratedCa ca;
+    ASSERT_TRUE(GenerateCardSet(set, ca));
+    ASSERT_EQ(10u, set.slots.size());
+    EXPECT_FALSE(set.slots[9].card.has_value());
+    CertificatePtr caCertificate = Decode(ca.certificate);
+    ASSERT_TRUE(caCertificate);
+    std::unique_ptr<EVP_PKEY, Free> caKey(X509_get_pubkey(caCertificate.get()));
+    const bool containers[] = {false, true, true, false, false, true, true, true, true};
+    for (int type = 0; type < 9; ++type)
+    {
+        SCOPED_TRACE(type);
+        Card& card = *set.slots[type].card;
+        EXPECT_EQ(type, card.cardType);
+        EXPECT_EQ(16u, card.serial.size());
+        EXPECT_EQ(containers[type], card.FindObject("INFOBOX") != nullptr);
+        EXPECT_EQ(type == 0, card.FindPin("INFOBOX") != nullptr);
+        for (const char* label : {"C.CH.SIG", "C.CH.EKEY", "SK.CH.SIG", "SK.CH.EKEY", "PK.CH.SIG",
+                                  "PK.CH.EKEY", "PERSONENBINDUNG", "RFU1", "RFU2"})
+            EXPECT_NE(nullptr, card.FindObject(label)) << label;
+        const ByteVector& link = card.FindObject("PERSONENBINDUNG")->value;
+        EXPECT_GT(link.size(), 127u);
+        EXPECT_EQ(0x30, link[0]);
+        if (containers[type])
+        {
+            EXPECT_EQ(link, card.FindObject("0x01")->value);
+        }
+        for (const char* label : {"C.CH.SIG", "C.CH.EKEY"})
+        {
+            CertificatePtr certificate = Decode(card.FindObject(label)->value);
+            ASSERT_TRUE(certificate);
+            EXPECT_EQ(1, X509_verify(certificate.get(), caKey.get())) << "issued by the test CA";
+            const int digest = X509_get_signature_nid(certificate.get());
+            EXPECT_EQ(type == 0 || type == 3 ? NID_sha1WithRSAEncryption
+                                             : NID_sha256WithRSAEncryption,
+                      digest);
+            EXPECT_FALSE(CommonName(certificate.get()).empty());
+        }
+    }
+}

@@ -1,0 +1,162 @@
+#include "ModuleHarness.h"
+
+#include "sim/cardmodule/cardset/Hex.h"
+
+namespace SimTest
+{
+LoadedModule::LoadedModule(std::string path) : m_path(std::move(path)) {}
+
+bool LoadedModule::Load()
+{
+    if (!m_module.Load(m_path))
+        return false;
+    auto getList = reinterpret_cast<CK_C_GetFunctionList>(m_module.Symbol("C_GetFunctionList"));
+    return getList && getList(&m_functions) == CKR_OK && m_functions;
+}
+
+CK_SESSION_HANDLE LoadedModule::Open(CK_SLOT_ID slot) const
+{
+    CK_SESSION_HANDLE session = 0;
+    if (m_functions->C_OpenSession(slot, CKF_SERIAL_SESSION, nullptr, nullptr, &session) != CKR_OK)
+        return 0;
+    return session;
+}
+
+CK_OBJECT_HANDLE LoadedModule::Find(CK_SESSION_HANDLE session, CK_OBJECT_CLASS objectClass,
+                                    const std::string& label) const
+{
+    CK_ATTRIBUTE search[] = {
+        {CKA_CLASS, &objectClass, sizeof objectClass},
+        {CKA_LABEL, const_cast<char*>(label.data()), static_cast<CK_ULONG>(label.size())}};
+    CK_OBJECT_HANDLE found[2] = {};
+    CK_ULONG count = 0;
+    if (m_functions->C_FindObjectsInit(session, search, 2) != CKR_OK)
+        return 0;
+    CK_RV rv = m_functions->C_FindObjects(session, found, 2, &count);
+    m_functions->C_FindObjectsFinal(session);
+    return rv == CKR_OK && count == 1 ? found[0] : 0;
+}
+
+std::vector<unsigned char> LoadedModule::Value(CK_SESSION_HANDLE session, CK_OBJECT_HANDLE object,
+                                               CK_ATTRIBUTE_TYPE type) const
+{
+    CK_ATTRIBUTE attribute{type, nullptr, 0};
+    if (m_functions->C_GetAttributeValue(session, object, &attribute, 1) != CKR_OK)
+        return {};
+    std::vector<unsigned char> value(attribute.ulValueLen);
+    attribute.pValue = value.data();
+    if (m_functions->C_GetAttributeValue(session, object, &attribute, 1) != CKR_OK)
+        return {};
+    value.resize(attribute.ulValueLen);
+    return value;
+}
+
+CK_RV LoadedModule::SetPinAttribute(CK_SESSION_HANDLE session, CK_OBJECT_HANDLE object,
+                                    CK_ATTRIBUTE_TYPE type) const
+{
+    CK_BYTE zero = 0;
+    CK_ATTRIBUTE attribute{type, &zero, 1};
+    return m_functions->C_SetAttributeValue(session, object, &attribute, 1);
+}
+
+CK_RV LoadedModule::Sign(CK_SESSION_HANDLE session, CK_OBJECT_HANDLE key,
+                         CK_MECHANISM_TYPE mechanism, const std::vector<unsigned char>& data,
+                         std::vector<unsigned char>& signature) const
+{
+    CK_MECHANISM how{mechanism, nullptr, 0};
+    CK_RV rv = m_functions->C_SignInit(session, &how, key);
+    if (rv != CKR_OK)
+        return rv;
+    auto* input = const_cast<CK_BYTE*>(data.data());
+    CK_ULONG length = 0;
+    rv = m_functions->C_Sign(session, input, static_cast<CK_ULONG>(data.size()), nullptr, &length);
+    if (rv != CKR_OK)
+        return rv;
+    signature.resize(length);
+    rv = m_functions->C_Sign(session, input, static_cast<CK_ULONG>(data.size()), signature.data(),
+                             &length);
+    signature.resize(rv == CKR_OK ? length : 0);
+    return rv;
+}
+
+std::vector<unsigned char> LoadedModule::Transmit(CK_SESSION_HANDLE session,
+                                                  const std::string& hex) const
+{
+    auto transmit = Vendor<CK_C_CardTransmit>("C_CardTransmit");
+    std::vector<unsigned char> command = Bytes(hex);
+    std::vector<unsigned char> response(4096);
+    CK_ULONG length = static_cast<CK_ULONG>(response.size());
+    if (!transmit || transmit(session, command.data(), static_cast<CK_ULONG>(command.size()),
+                              response.data(), &length) != CKR_OK)
+        return {};
+    response.resize(length);
+    return response;
+}
+
+std::vector<unsigned char> Bytes(const std::string& hex)
+{
+    ByteVector bytes;
+    QuendrySim::FromHex(hex, bytes);
+    return bytes;
+}
+
+std::string Hex(const std::vector<unsigned char>& bytes)
+{
+    return QuendrySim::ToHex(bytes);
+}
+} // namespace SimTest
+
+#include <openssl/bn.h>
+#include <openssl/ec.h>
+#include <openssl/evp.h>
+#include <openssl/rsa.h>
+#include <openssl/x509.h>
+
+#include <memory>
+
+namespace SimTest
+{
+namespace
+{
+struct Free
+{
+    void operator()(X509* p) const { X509_free(p); }
+    void operator()(EVP_PKEY* p) const { EVP_PKEY_free(p); }
+    void operator()(EVP_PKEY_CTX* p) const { EVP_PKEY_CTX_free(p); }
+    void operator()(ECDSA_SIG* p) const { ECDSA_SIG_free(p); }
+};
+
+std::vector<unsigned char> EcdsaDer(const std::vector<unsigned char>& raw)
+{
+    std::unique_ptr<ECDSA_SIG, Free> signature(ECDSA_SIG_new());
+    const int half = static_cast<int>(raw.size() / 2);
+    ECDSA_SIG_set0(signature.get(), BN_bin2bn(raw.data(), half, nullptr),
+                   BN_bin2bn(raw.data() + half, half, nullptr));
+    unsigned char* der = nullptr;
+    int length = i2d_ECDSA_SIG(signature.get(), &der);
+    std::vector<unsigned char> out(der, der + std::max(length, 0));
+    OPENSSL_free(der);
+    return out;
+}
+} // namespace
+
+bool VerifiedByCertificate(const std::vector<unsigned char>& certificate,
+                           const std::vector<unsigned char>& data,
+                           const std::vector<unsigned char>& signature)
+{
+    const unsigned char* p = certificate.data();
+    std::unique_ptr<X509, Free> cert(d2i_X509(nullptr, &p, static_cast<long>(certificate.size())));
+    if (!cert)
+        return false;
+    std::unique_ptr<EVP_PKEY, Free> key(X509_get_pubkey(cert.get()));
+    std::unique_ptr<EVP_PKEY_CTX, Free> context(EVP_PKEY_CTX_new(key.get(), nullptr));
+    if (!context || EVP_PKEY_verify_init(context.get()) <= 0)
+        return false;
+    const bool rsa = EVP_PKEY_get_base_id(key.get()) == EVP_PKEY_RSA;
+    if (rsa && EVP_PKEY_CTX_set_rsa_padding(context.get(), RSA_PKCS1_PADDING) <= 0)
+        return false;
+    const std::vector<unsigned char> encoded = rsa ? signature : EcdsaDer(signature);
+    return EVP_PKEY_verify(context.get(), encoded.data(), encoded.size(), data.data(),
+                           data.size()) == 1;
+}
+} // namespace SimTest

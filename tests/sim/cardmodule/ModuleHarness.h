@@ -1,0 +1,72 @@
+#pragma once
+
+// Loads a variant of the simulated module the way a PKCS#11 client does and offers short helpers
+// for the calls the tests repeat.
+
+#include "platform/SharedModule.h"
+#include "sim/cardmodule/testsupport/SimEnvironment.h"
+#include "token/Pkcs11Types.h"
+
+#include <string>
+#include <vector>
+
+namespace SimTest
+{
+class LoadedModule
+{
+public:
+    explicit LoadedModule(std::string path = QuendrySim::SimEnvironment::ModulePath());
+
+    bool Load();
+    void Unload()
+    {
+        m_module.Unload();
+        m_functions = nullptr;
+    }
+    // C_Initialize; the module reads its card set here.
+    CK_RV Initialize() const { return m_functions->C_Initialize(nullptr); }
+    CK_RV Finalize() const { return m_functions->C_Finalize(nullptr); }
+
+    const CK_FUNCTION_LIST& F() const { return *m_functions; }
+    void* Symbol(const char* name) const { return m_module.Symbol(name); }
+    template <typename Function> Function Vendor(const char* name) const
+    {
+        return reinterpret_cast<Function>(m_module.Symbol(name));
+    }
+
+    CK_SESSION_HANDLE Open(CK_SLOT_ID slot) const;
+    CK_OBJECT_HANDLE Find(CK_SESSION_HANDLE session, CK_OBJECT_CLASS objectClass,
+                          const std::string& label) const;
+    std::vector<unsigned char> Value(CK_SESSION_HANDLE session, CK_OBJECT_HANDLE object,
+                                     CK_ATTRIBUTE_TYPE type) const;
+    CK_RV SetPinAttribute(CK_SESSION_HANDLE session, CK_OBJECT_HANDLE object,
+                          CK_ATTRIBUTE_TYPE type) const;
+    CK_RV Sign(CK_SESSION_HANDLE session, CK_OBJECT_HANDLE key, CK_MECHANISM_TYPE mechanism,
+               const std::vector<unsigned char>& data, std::vector<unsigned char>& signature) const;
+    std::vector<unsigned char> Transmit(CK_SESSION_HANDLE session, const std::string& hex) const;
+
+private:
+    std::string m_path;
+    platform::SharedModule m_module;
+    CK_FUNCTION_LIST* m_functions = nullptr;
+};
+
+// Slot ids of the generated card set: card type + 1; the empty reader is 10.
+inline CK_SLOT_ID SlotOfType(int cardType)
+{
+    return static_cast<CK_SLOT_ID>(cardType + 1);
+}
+constexpr CK_SLOT_ID kEmptySlot = 10;
+
+std::vector<unsigned char> Bytes(const std::string& hex);
+std::string Hex(const std::vector<unsigned char>& bytes);
+} // namespace SimTest
+
+namespace SimTest
+{
+// Checks a card signature (PKCS#1 v1.5 over the raw data, or ECDSA r||s) with libcrypto against
+// the public key of a DER certificate.
+bool VerifiedByCertificate(const std::vector<unsigned char>& certificate,
+                           const std::vector<unsigned char>& data,
+                           const std::vector<unsigned char>& signature);
+} // namespace SimTest

@@ -1,0 +1,169 @@
+// The module's state lives in the card-set file: it survives unloading, reloading and a crash, and
+// every write replaces the file as a whole.
+
+#include "ModuleHarness.h"
+
+#include "sim/cardmodule/cardset/AtomicFile.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+using QuendrySim::DialogAnswer;
+using QuendrySim::SimEnvironment;
+using SimTest::LoadedModule;
+using SimTest::SlotOfType;
+
+namespace
+{
+CK_RV ChangeSignaturePin(const LoadedModule& module, const std::string& oldPin,
+                         const std::string& newPin, const SimEnvironment& env)
+{
+    env.ScriptDialog({DialogAnswer::Enter({oldPin, newPin})});
+    CK_SESSION_HANDLE session = module.Open(SlotOfType(1));
+    CK_OBJECT_HANDLE key = module.Find(session, CKO_PRIVATE_KEY, "SK.CH.SIG");
+    CK_RV rv = module.SetPinAttribute(session, key, CKA_QUENDRY_CHANGE_PIN);
+    module.F().C_CloseSession(session);
+    return rv;
+}
+} // namespace
+
+TEST(SimModuleState, PinChangeAndCountersSurviveUnloadAndReload)
+{
+    SimEnvironment env;
+    ASSERT_TRUE(env.Ready());
+    {
+        LoadedModule module;
+        ASSERT_TRUE(module.Load());
+        ASSERT_EQ(CKR_OK, module.Initialize());
+        EXPECT_EQ(CKR_OK, ChangeSignaturePin(module, "123456", "654321", env));
+        EXPECT_EQ(CKR_PIN_INCORRECT, ChangeSignaturePin(module, "123456", "111111", env));
+        module.Finalize();
+    }
+    LoadedModule reloaded;
+    ASSERT_TRUE(reloaded.Load());
+    ASSERT_EQ(CKR_OK, reloaded.Initialize());
+    EXPECT_EQ(2, env.Load().slots[1].card->pins.at("SIG").retries);
+    EXPECT_EQ(CKR_OK, ChangeSignaturePin(reloaded, "654321", "222222", env));
+    const auto set = env.Load();
+    EXPECT_EQ("222222", set.slots[1].card->pins.at("SIG").value);
+    EXPECT_EQ(3, set.slots[1].card->pins.at("SIG").retries);
+    reloaded.Finalize();
+}
+
+TEST(SimModuleState, SessionHandlesGrowAcrossReloads)
+{
+    SimEnvironment env;
+    ASSERT_TRUE(env.Ready());
+    CK_SESSION_HANDLE before = 0;
+    {
+        LoadedModule module;
+        ASSERT_TRUE(module.Load());
+        ASSERT_EQ(CKR_OK, module.Initialize());
+        before = module.Open(SlotOfType(0));
+        CK_SESSION_HANDLE second = module.Open(SlotOfType(0));
+        EXPECT_GT(second, before);
+        module.F().C_CloseSession(second);
+        EXPECT_GT(module.Open(SlotOfType(0)), second) << "a closed handle is not given again";
+        module.Finalize();
+    }
+    LoadedModule module;
+    ASSERT_TRUE(module.Load());
+    ASSERT_EQ(CKR_OK, module.Initialize());
+    EXPECT_GT(module.Open(SlotOfType(0)), before + 2);
+    module.Finalize();
+}
+
+TEST(SimModuleState, ChangeIsOnDiskBeforeTheProcessDies)
+{
+    SimEnvironment env;
+    ASSERT_TRUE(env.Ready());
+    env.ScriptDialog({DialogAnswer::Enter({"123456", "777777"})});
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+    {
+        LoadedModule module;
+        if (!module.Load() || module.Initialize() != CKR_OK)
+            _exit(2);
+        CK_SESSION_HANDLE session = module.Open(SlotOfType(1));
+        CK_OBJECT_HANDLE key = module.Find(session, CKO_PRIVATE_KEY, "SK.CH.SIG");
+        // No C_Finalize, no unload, no destructors: as if the program crashed.
+        _exit(module.SetPinAttribute(session, key, CKA_QUENDRY_CHANGE_PIN) == CKR_OK ? 0 : 3);
+    }
+    int status = 0;
+    ASSERT_EQ(child, waitpid(child, &status, 0));
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_EQ(0, WEXITSTATUS(status));
+    EXPECT_EQ("777777", env.Load().slots[1].card->pins.at("SIG").value);
+    EXPECT_TRUE(env.Load().dialog.empty()) << "the used answer is gone from the queue";
+}
+
+TEST(SimModuleState, ReadersNeverSeeAPartlyWrittenFile)
+{
+    SimEnvironment env;
+    ASSERT_TRUE(env.Ready());
+    LoadedModule module;
+    ASSERT_TRUE(module.Load());
+    ASSERT_EQ(CKR_OK, module.Initialize());
+    std::atomic<bool> done{false};
+    std::atomic<int> reads{0}, broken{0};
+    std::thread reader(
+        [&]
+        {
+            while (!done)
+            {
+                std::string bytes;
+                QuendrySim::CardSet set;
+                if (!QuendrySim::ReadWholeFile(env.CardSetPath(), bytes) ||
+                    !QuendrySim::ParseCardSet(bytes, set))
+                    ++broken;
+                ++reads;
+            }
+        });
+    for (int i = 0; i < 300; ++i)
+        module.F().C_CloseSession(module.Open(SlotOfType(i % 9)));
+    done = true;
+    reader.join();
+    module.Finalize();
+    EXPECT_GT(reads.load(), 0);
+    EXPECT_EQ(0, broken.load());
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(env.Folder()))
+        files += entry.path().filename() != "calls.log";
+    EXPECT_EQ(1, files) << "no temporary file is left beside the card set";
+}
+
+TEST(SimModuleState, EditsOfTheFileReachAnInitialisedModule)
+{
+    SimEnvironment env;
+    ASSERT_TRUE(env.Ready());
+    LoadedModule module;
+    ASSERT_TRUE(module.Load());
+    ASSERT_EQ(CKR_OK, module.Initialize());
+    auto set = env.Load();
+    set.slots[4].card.reset();
+    ASSERT_TRUE(env.Save(set));
+    CK_ULONG count = 0;
+    ASSERT_EQ(CKR_OK, module.F().C_GetSlotList(CK_TRUE, nullptr, &count));
+    EXPECT_EQ(8u, count);
+    CK_TOKEN_INFO info{};
+    EXPECT_EQ(CKR_TOKEN_NOT_PRESENT, module.F().C_GetTokenInfo(SlotOfType(4), &info));
+    module.Finalize();
+}
+
+TEST(SimModuleState, UnreadableCardSetFailsInitialisation)
+{
+    SimEnvironment env;
+    ASSERT_TRUE(env.Ready());
+    ASSERT_TRUE(QuendrySim::WriteFileAtomically(env.CardSetPath(), "{ \"slots\": [ 1, "));
+    LoadedModule module;
+    ASSERT_TRUE(module.Load());
+    EXPECT_EQ(CKR_GENERAL_ERROR, module.Initialize());
+    CK_ULONG count = 0;
+    EXPECT_EQ(CKR_CRYPTOKI_NOT_INITIALIZED, module.F().C_GetSlotList(CK_TRUE, nullptr, &count));
+}

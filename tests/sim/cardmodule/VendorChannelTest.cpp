@@ -1,0 +1,224 @@
+// The vendor functions: the card's file system behind C_CardTransmit, the card attributes and
+// the numbered operations of C_Register.
+
+#include "ModuleHarness.h"
+
+#include <gtest/gtest.h>
+
+using QuendrySim::SimEnvironment;
+using SimTest::Hex;
+using SimTest::LoadedModule;
+using SimTest::SlotOfType;
+
+namespace
+{
+class SimVendor : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(env.Ready());
+        ASSERT_TRUE(module.Load());
+        ASSERT_EQ(CKR_OK, module.Initialize());
+    }
+    void TearDown() override { module.Finalize(); }
+
+    std::string Send(CK_SESSION_HANDLE session, const std::string& apdu)
+    {
+        return Hex(module.Transmit(session, apdu));
+    }
+
+    SimEnvironment env;
+    LoadedModule module;
+};
+} // namespace
+
+// The commands the wrapper sends to read the card identifier, per chip family.
+TEST_F(SimVendor, CardIdentifierOfEveryCardType)
+{
+    const auto set = env.Load();
+    for (int type = 0; type < 9; ++type)
+    {
+        SCOPED_TRACE(type);
+        CK_SESSION_HANDLE session = module.Open(SlotOfType(type));
+        EXPECT_EQ("9000", Send(session, type == 7 ? "00A4000C023F00" : "00A4000C02DF71"));
+        EXPECT_EQ("9000", Send(session, "00A4000C02D001"));
+        EXPECT_EQ(set.slots[type].card->serial + "9000", Send(session, "00B0000000"));
+        module.F().C_CloseSession(session);
+    }
+}
+
+TEST_F(SimVendor, ChipIdentifierWhereEachFamilyKeepsIt)
+{
+    const auto set = env.Load();
+    for (int type : {0, 1, 2})
+    {
+        CK_SESSION_HANDLE session = module.Open(SlotOfType(type));
+        EXPECT_EQ(Hex(set.slots[type].card->chipId) + "9000", Send(session, "80F6000008"));
+    }
+    CK_SESSION_HANDLE cardOs = module.Open(SlotOfType(7));
+    EXPECT_EQ("9000", Send(cardOs, "00A4000C023F00"));
+    EXPECT_EQ("9000", Send(cardOs, "00A4000C022F02"));
+    EXPECT_EQ(14u, module.Transmit(cardOs, "00B0000000").size());
+    for (int type : {4, 5, 6})
+    {
+        SCOPED_TRACE(type);
+        CK_SESSION_HANDLE session = module.Open(SlotOfType(type));
+        EXPECT_EQ("9000", Send(session, "00A4000C023F00"));
+        std::vector<unsigned char> answer = module.Transmit(session, "00B08200FA");
+        ASSERT_EQ(14u, answer.size());
+        EXPECT_EQ("6282", Hex({answer.end() - 2, answer.end()})) << "fewer bytes than asked";
+    }
+    for (int type : {3, 8})
+        EXPECT_EQ("6D00", Send(module.Open(SlotOfType(type)), "80F6000008"));
+}
+
+TEST_F(SimVendor, StatusWordsOfTheFileSystem)
+{
+    CK_SESSION_HANDLE session = module.Open(SlotOfType(1));
+    struct Step
+    {
+        const char* command;
+        const char* answer;
+    } const steps[] = {
+        {"00B0000000", "6986"},     {"00A4000C02ABCD", "6A82"}, {"00A4040C02DF71", "6A86"},
+        {"00A4000C023F", "6700"},   {"00A4000C02DF71", "9000"}, {"00A4000C02D001", "9000"},
+        {"00B0000902", "6B00"},     {"00B0000602", "10079000"}, {"00B0000604", "10076282"},
+        {"00B2010400", "6981"},     {"10B0000000", "6E00"},     {"00CA000000", "6D00"},
+        {"00A4000C023F00", "9000"}, {"00B0000000", "6986"},     {"00", "6700"},
+    };
+    for (const Step& step : steps)
+        EXPECT_EQ(step.answer, Send(session, step.command)) << step.command;
+    const std::string challenge = Send(session, "0084000008");
+    EXPECT_EQ(20u, challenge.size());
+    EXPECT_EQ("9000", challenge.substr(16));
+}
+
+TEST_F(SimVendor, RecordFilesAndFixedAnswers)
+{
+    auto set = env.Load();
+    QuendrySim::Card& card = *set.slots[2].card;
+    card.files.push_back({"3F00/DF71/5031", 3, true, {}, {{0x01, 0x02}, {0x0A}}});
+    card.apdus.push_back({SimTest::Bytes("00CA010000"), SimTest::Bytes("ABCD9000")});
+    ASSERT_TRUE(env.Save(set));
+    CK_SESSION_HANDLE session = module.Open(SlotOfType(2));
+    EXPECT_EQ("ABCD9000", Send(session, "00CA010000"));
+    EXPECT_EQ("9000", Send(session, "00A4000C02DF71"));
+    EXPECT_EQ("01029000", Send(session, "00B2011C00")) << "record 1 by short file id 3";
+    EXPECT_EQ("0A9000", Send(session, "00B2020400")) << "record 2 of the current file";
+    EXPECT_EQ("6A83", Send(session, "00B2030400"));
+    EXPECT_EQ("6981", Send(session, "00B0000000"));
+}
+
+TEST_F(SimVendor, ResponseLongerThanTheBuffer)
+{
+    auto transmit = module.Vendor<CK_C_CardTransmit>("C_CardTransmit");
+    ASSERT_NE(nullptr, transmit);
+    CK_SESSION_HANDLE session = module.Open(SlotOfType(0));
+    std::vector<unsigned char> command = SimTest::Bytes("80F6000008");
+    CK_BYTE response[4];
+    CK_ULONG length = sizeof response;
+    EXPECT_EQ(CKR_BUFFER_TOO_SMALL, transmit(session, command.data(), 5, response, &length));
+    EXPECT_EQ(10u, length);
+    EXPECT_EQ(CKR_SESSION_HANDLE_INVALID, transmit(0, command.data(), 5, response, &length));
+}
+
+TEST_F(SimVendor, AtrAndResetAnswerTheAtrAndResetTheCard)
+{
+    auto attribute = module.Vendor<CK_C_CardAttribute>("C_CardAttribute");
+    ASSERT_NE(nullptr, attribute);
+    const auto set = env.Load();
+    CK_SESSION_HANDLE session = module.Open(SlotOfType(3));
+    CK_BYTE buffer[256];
+    CK_ULONG length = sizeof buffer;
+    ASSERT_EQ(CKR_OK, attribute(session, "ATR", buffer, &length));
+    EXPECT_EQ(Hex(set.slots[3].card->atr), Hex({buffer, buffer + length}));
+    EXPECT_EQ("9000", Send(session, "00A4000C02DF71"));
+    EXPECT_EQ("9000", Send(session, "00A4000C02D001"));
+    length = sizeof buffer;
+    ASSERT_EQ(CKR_OK, attribute(session, "Reset", buffer, &length));
+    EXPECT_EQ(Hex(set.slots[3].card->atr), Hex({buffer, buffer + length}));
+    EXPECT_EQ("6986", Send(session, "00B0000000")) << "no file selected after the reset";
+    length = 0;
+    EXPECT_EQ(CKR_OK, attribute(session, "ATR", nullptr, &length));
+    EXPECT_EQ(set.slots[3].card->atr.size(), length);
+    length = 2;
+    EXPECT_EQ(CKR_BUFFER_TOO_SMALL, attribute(session, "ATR", buffer, &length));
+    EXPECT_EQ(CKR_ATTRIBUTE_TYPE_INVALID, attribute(session, "Colour", buffer, &length));
+}
+
+TEST_F(SimVendor, ResetEndsTheLogin)
+{
+    auto attribute = module.Vendor<CK_C_CardAttribute>("C_CardAttribute");
+    CK_SESSION_HANDLE session = module.Open(SlotOfType(3));
+    CK_UTF8CHAR pin[] = {'1', '2', '3', '4'};
+    ASSERT_EQ(CKR_OK, module.F().C_Login(session, CKU_USER, pin, 4));
+    CK_BYTE buffer[64];
+    CK_ULONG length = sizeof buffer;
+    ASSERT_EQ(CKR_OK, attribute(session, "Reset", buffer, &length));
+    EXPECT_EQ(CKR_USER_NOT_LOGGED_IN, module.F().C_Logout(session));
+}
+
+TEST_F(SimVendor, RegisterAnswersFromTheCardSet)
+{
+    auto set = env.Load();
+    QuendrySim::Card& card = *set.slots[1].card;
+    card.registers.push_back({1, 0, SimTest::Bytes("0102030405060708")});
+    card.registers.push_back({3, CKR_QUENDRY_REGISTER_STATE2, SimTest::Bytes("77")});
+    card.registers.push_back({5, CKR_DEVICE_ERROR, {}});
+    ASSERT_TRUE(env.Save(set));
+    auto reg = module.Vendor<CK_C_Register>("C_Register");
+    ASSERT_NE(nullptr, reg);
+    CK_SESSION_HANDLE session = module.Open(SlotOfType(1));
+    std::vector<CK_BYTE> output(2048, 0xEE);
+    ASSERT_EQ(CKR_OK, reg(session, 0, nullptr, output.data(), 2048));
+    EXPECT_EQ(Hex(card.chipId), Hex({output.begin(), output.begin() + 8}));
+    EXPECT_EQ(CKR_OK, module.F().C_CloseSession(session));
+    session = module.Open(SlotOfType(1));
+    std::vector<CK_BYTE> terminal = SimTest::Bytes("00283D000100000000000000AAB6B575");
+    ASSERT_EQ(CKR_OK, reg(session, 1, terminal.data(), output.data(), 2048));
+    EXPECT_EQ("0102030405060708" + std::string(16, '0'),
+              Hex({output.begin(), output.begin() + 16}));
+    std::vector<CK_BYTE> blocks = SimTest::Bytes("00000001AA00000002BBCC");
+    EXPECT_EQ(CKR_QUENDRY_REGISTER_STATE2, reg(session, 3, blocks.data(), output.data(), 2048));
+    EXPECT_EQ(0x77, output[0]);
+    std::vector<CK_BYTE> auth(48, 0x11);
+    EXPECT_EQ(CKR_DEVICE_ERROR, reg(session, 5, auth.data(), output.data(), 2048));
+    std::vector<CK_BYTE> threeBlocks = SimTest::Bytes("00000001AA0000000000000001BB");
+    EXPECT_EQ(CKR_FUNCTION_FAILED, reg(session, 6, threeBlocks.data(), output.data(), 2048))
+        << "no answer scripted";
+    EXPECT_EQ(CKR_ARGUMENTS_BAD, reg(session, 7, nullptr, output.data(), 2048));
+    EXPECT_EQ(CKR_ARGUMENTS_BAD, reg(session, 1, nullptr, output.data(), 2048));
+    module.F().C_CloseSession(session);
+
+    std::vector<std::string> inputs;
+    for (const auto& record : env.Calls())
+        if (record.function == "C_Register")
+            inputs.push_back(record.Field("operation") + ":" + record.Field("input"));
+    const std::vector<std::string> expected = {"0:",
+                                               "1:00283D000100000000000000AAB6B575",
+                                               "3:00000001AA00000002BBCC",
+                                               "5:" + std::string(96, '1'),
+                                               "6:00000001AA0000000000000001BB",
+                                               "7:",
+                                               "1:"};
+    EXPECT_EQ(expected, inputs);
+}
+
+TEST_F(SimVendor, CallLogHoldsTheExactApdus)
+{
+    CK_SESSION_HANDLE session = module.Open(SlotOfType(7));
+    Send(session, "00A4000C023F00");
+    Send(session, "00A4000C02D001");
+    Send(session, "00B0000000");
+    module.F().C_CloseSession(session);
+    std::vector<std::string> apdus;
+    for (const auto& record : env.Calls())
+        if (record.function == "C_CardTransmit")
+        {
+            EXPECT_EQ(std::to_string(session), record.Field("session"));
+            apdus.push_back(record.Field("apdu"));
+        }
+    EXPECT_EQ((std::vector<std::string>{"00A4000C023F00", "00A4000C02D001", "00B0000000"}), apdus);
+    EXPECT_TRUE(QuendrySim::UnclosedSessions(env.Calls()).empty());
+}
