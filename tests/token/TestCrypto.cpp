@@ -1,5 +1,6 @@
 #include "TestCrypto.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -19,6 +20,7 @@ struct Free
     void operator()(X509* p) const { X509_free(p); }
     void operator()(EVP_PKEY_CTX* p) const { EVP_PKEY_CTX_free(p); }
     void operator()(ECDSA_SIG* p) const { ECDSA_SIG_free(p); }
+    void operator()(EVP_PKEY* p) const { EVP_PKEY_free(p); }
 };
 
 std::unique_ptr<X509, Free> Decode(const ByteVector& der)
@@ -111,6 +113,46 @@ int RsaBits(const ByteVector& certificateDer)
     auto certificate = Decode(certificateDer);
     EVP_PKEY* key = certificate ? X509_get0_pubkey(certificate.get()) : nullptr;
     return key && EVP_PKEY_base_id(key) == EVP_PKEY_RSA ? EVP_PKEY_get_bits(key) : 0;
+}
+
+namespace
+{
+ByteVector SelfSigned(EVP_PKEY* key)
+{
+    std::unique_ptr<X509, Free> certificate(X509_new());
+    if (!key || !certificate)
+        return {};
+    X509_set_version(certificate.get(), 2);
+    ASN1_INTEGER_set(X509_get_serialNumber(certificate.get()), 4242);
+    X509_gmtime_adj(X509_getm_notBefore(certificate.get()), 0);
+    X509_gmtime_adj(X509_getm_notAfter(certificate.get()), 86400);
+    X509_NAME* name = X509_get_subject_name(certificate.get());
+    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
+                               reinterpret_cast<const unsigned char*>("Renewed"), -1, -1, 0);
+    X509_set_issuer_name(certificate.get(), name);
+    X509_set_pubkey(certificate.get(), key);
+    if (X509_sign(certificate.get(), key, EVP_sha256()) <= 0)
+        return {};
+    unsigned char* der = nullptr;
+    const int length = i2d_X509(certificate.get(), &der);
+    ByteVector bytes(der, der + std::max(length, 0));
+    OPENSSL_free(der);
+    return bytes;
+}
+} // namespace
+
+ByteVector CertificateForKey(const ByteVector& pkcs8PrivateKey)
+{
+    const unsigned char* cursor = pkcs8PrivateKey.data();
+    std::unique_ptr<EVP_PKEY, Free> key(
+        d2i_AutoPrivateKey(nullptr, &cursor, static_cast<long>(pkcs8PrivateKey.size())));
+    return SelfSigned(key.get());
+}
+
+ByteVector CertificateWithFreshKey()
+{
+    std::unique_ptr<EVP_PKEY, Free> key(EVP_RSA_gen(2048));
+    return SelfSigned(key.get());
 }
 
 ByteVector ReadFileBytes(const std::string& path)

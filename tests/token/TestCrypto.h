@@ -22,6 +22,10 @@ bool VerifyCardSignature(const ByteVector& certificateDer, const ByteVector& inp
 // RSA modulus size in bits of the certificate's key; 0 for other keys.
 int RsaBits(const ByteVector& certificateDer);
 
+// A self-signed certificate for the key pair of a PKCS#8 private key, or for a fresh RSA key.
+ByteVector CertificateForKey(const ByteVector& pkcs8PrivateKey);
+ByteVector CertificateWithFreshKey();
+
 ByteVector ReadFileBytes(const std::string& path);
 // A fresh folder of its own under the system's temporary folder.
 std::string MakeTempFolder(const std::string& prefix);
