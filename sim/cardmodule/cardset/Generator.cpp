@@ -1,6 +1,7 @@
 #include "sim/cardmodule/cardset/Generator.h"
 
 #include "sim/cardmodule/cardset/Hex.h"
+#include "sim/cardmodule/cardset/OpenSsl.h"
 
 #include <openssl/bn.h>
 #include <openssl/evp.h>
@@ -15,16 +16,8 @@ namespace QuendrySim
 {
 namespace
 {
-struct OpenSslFree
-{
-    void operator()(EVP_PKEY* p) const { EVP_PKEY_free(p); }
-    void operator()(X509* p) const { X509_free(p); }
-    void operator()(X509_NAME* p) const { X509_NAME_free(p); }
-    void operator()(PKCS8_PRIV_KEY_INFO* p) const { PKCS8_PRIV_KEY_INFO_free(p); }
-    void operator()(BIGNUM* p) const { BN_free(p); }
-};
-using KeyPtr = std::unique_ptr<EVP_PKEY, OpenSslFree>;
-using CertificatePtr = std::unique_ptr<X509, OpenSslFree>;
+using KeyPtr = OpenSslPtr<EVP_PKEY>;
+using CertificatePtr = OpenSslPtr<X509>;
 
 struct KeySpec
 {
@@ -73,17 +66,6 @@ const CardSpec kCards[] = {
 };
 constexpr int kCardTypes = sizeof kCards / sizeof kCards[0];
 
-template <typename Encode> ByteVector Encoded(Encode encode)
-{
-    int length = encode(nullptr);
-    if (length <= 0)
-        return {};
-    ByteVector bytes(static_cast<size_t>(length));
-    unsigned char* p = bytes.data();
-    encode(&p);
-    return bytes;
-}
-
 ByteVector RandomBytes(size_t count)
 {
     ByteVector bytes(count);
@@ -107,7 +89,7 @@ bool AddNameEntry(X509_NAME* name, const char* field, const std::string& text)
 
 bool SetRandomSerial(X509* certificate)
 {
-    std::unique_ptr<BIGNUM, OpenSslFree> serial(BN_new());
+    OpenSslPtr<BIGNUM> serial(BN_new());
     return serial && BN_rand(serial.get(), 64, BN_RAND_TOP_ONE, BN_RAND_BOTTOM_ANY) &&
            BN_to_ASN1_INTEGER(serial.get(), X509_get_serialNumber(certificate));
 }
@@ -116,7 +98,7 @@ CertificatePtr Issue(EVP_PKEY* subjectKey, const std::string& commonName, X509* 
                      EVP_PKEY* issuerKey, const EVP_MD* digest)
 {
     CertificatePtr certificate(X509_new());
-    std::unique_ptr<X509_NAME, OpenSslFree> subject(X509_NAME_new());
+    OpenSslPtr<X509_NAME> subject(X509_NAME_new());
     if (!certificate || !subject || !X509_set_version(certificate.get(), 2) ||
         !SetRandomSerial(certificate.get()) || !AddNameEntry(subject.get(), "C", "AT") ||
         !AddNameEntry(subject.get(), "O", "Quendry Test") ||
@@ -134,7 +116,7 @@ CertificatePtr Issue(EVP_PKEY* subjectKey, const std::string& commonName, X509* 
 
 ByteVector PrivateKeyDer(EVP_PKEY* key)
 {
-    std::unique_ptr<PKCS8_PRIV_KEY_INFO, OpenSslFree> info(EVP_PKEY2PKCS8(key));
+    OpenSslPtr<PKCS8_PRIV_KEY_INFO> info(EVP_PKEY2PKCS8(key));
     if (!info)
         return {};
     return Encoded([&](unsigned char** p) { return i2d_PKCS8_PRIV_KEY_INFO(info.get(), p); });

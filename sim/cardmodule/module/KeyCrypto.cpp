@@ -1,5 +1,7 @@
 #include "sim/cardmodule/module/KeyCrypto.h"
 
+#include "sim/cardmodule/cardset/OpenSsl.h"
+
 #include <openssl/bn.h>
 #include <openssl/core_names.h>
 #include <openssl/ec.h>
@@ -14,16 +16,6 @@ namespace QuendrySim
 {
 namespace
 {
-struct OpenSslFree
-{
-    void operator()(EVP_PKEY* p) const { EVP_PKEY_free(p); }
-    void operator()(EVP_PKEY_CTX* p) const { EVP_PKEY_CTX_free(p); }
-    void operator()(BIGNUM* p) const { BN_free(p); }
-    void operator()(ECDSA_SIG* p) const { ECDSA_SIG_free(p); }
-    void operator()(X509* p) const { X509_free(p); }
-};
-template <typename T> using OpenSslPtr = std::unique_ptr<T, OpenSslFree>;
-
 OpenSslPtr<EVP_PKEY> LoadKey(const CardObject& key)
 {
     const unsigned char* p = key.key.data();
@@ -33,17 +25,6 @@ OpenSslPtr<EVP_PKEY> LoadKey(const CardObject& key)
     if (key.objectClass == ObjectClass::PrivateKey)
         return OpenSslPtr<EVP_PKEY>(d2i_AutoPrivateKey(nullptr, &p, length));
     return OpenSslPtr<EVP_PKEY>(d2i_PUBKEY(nullptr, &p, length));
-}
-
-template <typename Encode> ByteVector Encoded(Encode encode)
-{
-    int length = encode(nullptr);
-    if (length <= 0)
-        return {};
-    ByteVector bytes(static_cast<size_t>(length));
-    unsigned char* p = bytes.data();
-    encode(&p);
-    return bytes;
 }
 
 ByteVector BigNumberParam(const EVP_PKEY* key, const char* name)
@@ -142,8 +123,7 @@ bool DescribeKey(const CardObject& object, KeyParts& out)
 
 bool DescribeCertificate(const ByteVector& der, CertificateParts& out)
 {
-    const unsigned char* p = der.data();
-    OpenSslPtr<X509> certificate(d2i_X509(nullptr, &p, static_cast<long>(der.size())));
+    OpenSslPtr<X509> certificate = DecodeCertificate(der);
     if (!certificate)
         return false;
     X509* cert = certificate.get();

@@ -158,26 +158,23 @@ void Module::ResetCardState(CK_SLOT_ID slot)
     m_runtime[slot] = CardRuntime{};
 }
 
-CK_RV Module::SessionCard(CK_SESSION_HANDLE handle, Session*& session, Card*& card)
+Module::SessionRef Module::SessionOf(CK_SESSION_HANDLE handle)
 {
     auto found = m_sessions.find(handle);
     if (found == m_sessions.end())
-        return CKR_SESSION_HANDLE_INVALID;
-    session = &found->second;
-    Slot* slot = m_set.FindSlot(session->slot);
+        return {CKR_SESSION_HANDLE_INVALID, nullptr, nullptr};
+    Slot* slot = m_set.FindSlot(found->second.slot);
     if (!slot || !slot->card)
-        return CKR_DEVICE_REMOVED;
-    card = &*slot->card;
-    return CKR_OK;
+        return {CKR_DEVICE_REMOVED, &found->second, nullptr};
+    return {CKR_OK, &found->second, &*slot->card};
 }
 
-CK_RV Module::SessionObject(CK_SESSION_HANDLE handle, CK_OBJECT_HANDLE object, Session*& session,
-                            Card*& card, CardObject*& found)
+Module::ObjectRef Module::ObjectOf(CK_SESSION_HANDLE handle, CK_OBJECT_HANDLE object)
 {
-    CK_RV rv = SessionCard(handle, session, card);
-    if (rv != CKR_OK)
-        return rv;
-    found = ObjectOfHandle(*card, object);
-    return found ? CKR_OK : CKR_OBJECT_HANDLE_INVALID;
+    SessionRef ref = SessionOf(handle);
+    if (ref.rv != CKR_OK)
+        return {ref.rv, ref.session, ref.card, nullptr};
+    CardObject* found = ObjectOfHandle(*ref.card, object);
+    return {found ? CKR_OK : CKR_OBJECT_HANDLE_INVALID, ref.session, ref.card, found};
 }
 } // namespace QuendrySim

@@ -127,9 +127,22 @@ private:
     void Log(const CallLogLine& line, CK_RV rv);
     void ResetCardState(CK_SLOT_ID slot);
 
-    CK_RV SessionCard(CK_SESSION_HANDLE handle, Session*& session, Card*& card);
-    CK_RV SessionObject(CK_SESSION_HANDLE handle, CK_OBJECT_HANDLE object, Session*& session,
-                        Card*& card, CardObject*& found);
+    // The session and its card; rv tells why there is none.
+    struct SessionRef
+    {
+        CK_RV rv;
+        Session* session;
+        Card* card;
+    };
+    struct ObjectRef
+    {
+        CK_RV rv;
+        Session* session;
+        Card* card;
+        CardObject* object;
+    };
+    SessionRef SessionOf(CK_SESSION_HANDLE handle);
+    ObjectRef ObjectOf(CK_SESSION_HANDLE handle, CK_OBJECT_HANDLE object);
     CK_RV CryptoInit(CK_SESSION_HANDLE handle, const CK_MECHANISM* mechanism, CK_OBJECT_HANDLE key,
                      bool forSigning, CallLogLine& line);
     // The PIN dialog of the card; Verify asks for the PIN that guards an object unless it is

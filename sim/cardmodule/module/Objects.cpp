@@ -102,9 +102,7 @@ bool ReadsPrivateValue(const CardObject& object, const CK_ATTRIBUTE* tmpl, CK_UL
 CK_RV Module::FindObjectsInit(CK_SESSION_HANDLE handle, const CK_ATTRIBUTE* tmpl, CK_ULONG count,
                               CallLogLine& line)
 {
-    Session* session = nullptr;
-    Card* card = nullptr;
-    CK_RV rv = SessionCard(handle, session, card);
+    auto [rv, session, card] = SessionOf(handle);
     if (rv != CKR_OK)
         return rv;
     if (!TemplateReadable(tmpl, count))
@@ -123,9 +121,7 @@ CK_RV Module::FindObjectsInit(CK_SESSION_HANDLE handle, const CK_ATTRIBUTE* tmpl
 CK_RV Module::FindObjects(CK_SESSION_HANDLE handle, CK_OBJECT_HANDLE* objects, CK_ULONG max,
                           CK_ULONG* found)
 {
-    Session* session = nullptr;
-    Card* card = nullptr;
-    CK_RV rv = SessionCard(handle, session, card);
+    auto [rv, session, card] = SessionOf(handle);
     if (rv != CKR_OK)
         return rv;
     if (!session->find.active)
@@ -142,9 +138,7 @@ CK_RV Module::FindObjects(CK_SESSION_HANDLE handle, CK_OBJECT_HANDLE* objects, C
 
 CK_RV Module::FindObjectsFinal(CK_SESSION_HANDLE handle)
 {
-    Session* session = nullptr;
-    Card* card = nullptr;
-    CK_RV rv = SessionCard(handle, session, card);
+    auto [rv, session, card] = SessionOf(handle);
     if (rv != CKR_OK)
         return rv;
     if (!session->find.active)
@@ -156,11 +150,8 @@ CK_RV Module::FindObjectsFinal(CK_SESSION_HANDLE handle)
 CK_RV Module::GetAttributeValue(CK_SESSION_HANDLE handle, CK_OBJECT_HANDLE objectHandle,
                                 CK_ATTRIBUTE* tmpl, CK_ULONG count, CallLogLine& line)
 {
-    Session* session = nullptr;
-    Card* card = nullptr;
-    CardObject* object = nullptr;
     line.AddNumber("object", objectHandle);
-    CK_RV rv = SessionObject(handle, objectHandle, session, card, object);
+    auto [rv, session, card, object] = ObjectOf(handle, objectHandle);
     if (rv != CKR_OK)
         return rv;
     line.Add("label", object->label);
@@ -186,11 +177,8 @@ CK_RV Module::GetAttributeValue(CK_SESSION_HANDLE handle, CK_OBJECT_HANDLE objec
 CK_RV Module::SetAttributeValue(CK_SESSION_HANDLE handle, CK_OBJECT_HANDLE objectHandle,
                                 const CK_ATTRIBUTE* tmpl, CK_ULONG count, CallLogLine& line)
 {
-    Session* session = nullptr;
-    Card* card = nullptr;
-    CardObject* object = nullptr;
     line.AddNumber("object", objectHandle);
-    CK_RV rv = SessionObject(handle, objectHandle, session, card, object);
+    auto [rv, session, card, object] = ObjectOf(handle, objectHandle);
     if (rv != CKR_OK)
         return rv;
     line.Add("label", object->label);

@@ -25,11 +25,8 @@ ByteVector BytesOf(const CK_BYTE* data, CK_ULONG length)
 CK_RV Module::CryptoInit(CK_SESSION_HANDLE handle, const CK_MECHANISM* mechanism,
                          CK_OBJECT_HANDLE keyHandle, bool forSigning, CallLogLine& line)
 {
-    Session* session = nullptr;
-    Card* card = nullptr;
-    CardObject* key = nullptr;
     line.AddNumber("key", keyHandle);
-    CK_RV rv = SessionObject(handle, keyHandle, session, card, key);
+    auto [rv, session, card, key] = ObjectOf(handle, keyHandle);
     if (rv == CKR_OBJECT_HANDLE_INVALID)
         return CKR_KEY_HANDLE_INVALID;
     if (rv != CKR_OK)
@@ -65,9 +62,7 @@ CK_RV Module::VerifyInit(CK_SESSION_HANDLE handle, const CK_MECHANISM* mechanism
 CK_RV Module::Sign(CK_SESSION_HANDLE handle, const CK_BYTE* data, CK_ULONG length,
                    CK_BYTE* signature, CK_ULONG* signatureLength)
 {
-    Session* session = nullptr;
-    Card* card = nullptr;
-    CK_RV rv = SessionCard(handle, session, card);
+    auto [rv, session, card] = SessionOf(handle);
     if (rv != CKR_OK)
         return rv;
     if (!session->sign.active)
@@ -100,9 +95,7 @@ CK_RV Module::Sign(CK_SESSION_HANDLE handle, const CK_BYTE* data, CK_ULONG lengt
 CK_RV Module::Verify(CK_SESSION_HANDLE handle, const CK_BYTE* data, CK_ULONG length,
                      const CK_BYTE* signature, CK_ULONG signatureLength)
 {
-    Session* session = nullptr;
-    Card* card = nullptr;
-    CK_RV rv = SessionCard(handle, session, card);
+    auto [rv, session, card] = SessionOf(handle);
     if (rv != CKR_OK)
         return rv;
     if (!session->verify.active)

@@ -201,9 +201,7 @@ CK_RV Module::CloseAllSessions(CK_SLOT_ID id)
 
 CK_RV Module::GetSessionInfo(CK_SESSION_HANDLE handle, CK_SESSION_INFO* info)
 {
-    Session* session = nullptr;
-    Card* card = nullptr;
-    CK_RV rv = SessionCard(handle, session, card);
+    auto [rv, session, card] = SessionOf(handle);
     if (rv != CKR_OK)
         return rv;
     if (!info)
@@ -221,9 +219,7 @@ CK_RV Module::GetSessionInfo(CK_SESSION_HANDLE handle, CK_SESSION_INFO* info)
 CK_RV Module::Login(CK_SESSION_HANDLE handle, CK_USER_TYPE user, const CK_UTF8CHAR* pin,
                     CK_ULONG length)
 {
-    Session* session = nullptr;
-    Card* card = nullptr;
-    CK_RV rv = SessionCard(handle, session, card);
+    auto [rv, session, card] = SessionOf(handle);
     if (rv != CKR_OK)
         return rv;
     if (user != CKU_USER)
@@ -248,9 +244,7 @@ CK_RV Module::Login(CK_SESSION_HANDLE handle, CK_USER_TYPE user, const CK_UTF8CH
 
 CK_RV Module::Logout(CK_SESSION_HANDLE handle)
 {
-    Session* session = nullptr;
-    Card* card = nullptr;
-    CK_RV rv = SessionCard(handle, session, card);
+    auto [rv, session, card] = SessionOf(handle);
     if (rv != CKR_OK)
         return rv;
     CardRuntime& runtime = m_runtime[session->slot];

@@ -68,9 +68,7 @@ bool IsRegisterOutcome(CK_RV rv)
 CK_RV Module::CardTransmit(CK_SESSION_HANDLE handle, const CK_BYTE* command, CK_ULONG length,
                            CK_BYTE* response, CK_ULONG* responseLength, CallLogLine& line)
 {
-    Session* session = nullptr;
-    Card* card = nullptr;
-    CK_RV rv = SessionCard(handle, session, card);
+    auto [rv, session, card] = SessionOf(handle);
     if (rv != CKR_OK)
         return rv;
     if (!command || length == 0 || !responseLength)
@@ -85,9 +83,7 @@ CK_RV Module::CardTransmit(CK_SESSION_HANDLE handle, const CK_BYTE* command, CK_
 CK_RV Module::CardAttribute(CK_SESSION_HANDLE handle, const char* name, CK_BYTE* buffer,
                             CK_ULONG* length)
 {
-    Session* session = nullptr;
-    Card* card = nullptr;
-    CK_RV rv = SessionCard(handle, session, card);
+    auto [rv, session, card] = SessionOf(handle);
     if (rv != CKR_OK)
         return rv;
     if (!name)
@@ -102,9 +98,7 @@ CK_RV Module::CardAttribute(CK_SESSION_HANDLE handle, const char* name, CK_BYTE*
 CK_RV Module::Register(CK_SESSION_HANDLE handle, CK_ULONG operation, const CK_BYTE* input,
                        CK_BYTE* output, CK_ULONG outputSize, CallLogLine& line)
 {
-    Session* session = nullptr;
-    Card* card = nullptr;
-    CK_RV rv = SessionCard(handle, session, card);
+    auto [rv, session, card] = SessionOf(handle);
     if (rv != CKR_OK)
         return rv;
     line.AddNumber("operation", operation);

@@ -2,6 +2,7 @@
 
 #include "sim/cardmodule/cardset/CardSet.h"
 #include "sim/cardmodule/cardset/Generator.h"
+#include "sim/cardmodule/cardset/OpenSsl.h"
 #include "sim/cardmodule/testsupport/SimEnvironment.h"
 
 #include <openssl/evp.h>
@@ -15,18 +16,7 @@ using namespace QuendrySim;
 
 namespace
 {
-struct Free
-{
-    void operator()(X509* p) const { X509_free(p); }
-    void operator()(EVP_PKEY* p) const { EVP_PKEY_free(p); }
-};
-using CertificatePtr = std::unique_ptr<X509, Free>;
-
-CertificatePtr Decode(const ByteVector& der)
-{
-    const unsigned char* p = der.data();
-    return CertificatePtr(d2i_X509(nullptr, &p, static_cast<long>(der.size())));
-}
+using CertificatePtr = OpenSslPtr<X509>;
 
 std::string CommonName(X509* certificate)
 {
@@ -88,9 +78,9 @@ TEST(SimCardSet, GeneratedCardsOfEveryType)
     ASSERT_TRUE(GenerateCardSet(set, ca));
     ASSERT_EQ(10u, set.slots.size());
     EXPECT_FALSE(set.slots[9].card.has_value());
-    CertificatePtr caCertificate = Decode(ca.certificate);
+    CertificatePtr caCertificate = DecodeCertificate(ca.certificate);
     ASSERT_TRUE(caCertificate);
-    std::unique_ptr<EVP_PKEY, Free> caKey(X509_get_pubkey(caCertificate.get()));
+    OpenSslPtr<EVP_PKEY> caKey(X509_get_pubkey(caCertificate.get()));
     const bool containers[] = {false, true, true, false, false, true, true, true, true};
     for (int type = 0; type < 9; ++type)
     {
@@ -112,7 +102,7 @@ TEST(SimCardSet, GeneratedCardsOfEveryType)
         }
         for (const char* label : {"C.CH.SIG", "C.CH.EKEY"})
         {
-            CertificatePtr certificate = Decode(card.FindObject(label)->value);
+            CertificatePtr certificate = DecodeCertificate(card.FindObject(label)->value);
             ASSERT_TRUE(certificate);
             EXPECT_EQ(1, X509_verify(certificate.get(), caKey.get())) << "issued by the test CA";
             const int digest = X509_get_signature_nid(certificate.get());

@@ -106,29 +106,17 @@ std::string Hex(const std::vector<unsigned char>& bytes)
 }
 } // namespace SimTest
 
-#include <openssl/bn.h>
-#include <openssl/ec.h>
-#include <openssl/evp.h>
-#include <openssl/rsa.h>
-#include <openssl/x509.h>
+#include "sim/cardmodule/cardset/OpenSsl.h"
 
-#include <memory>
+#include <openssl/rsa.h>
 
 namespace SimTest
 {
 namespace
 {
-struct Free
-{
-    void operator()(X509* p) const { X509_free(p); }
-    void operator()(EVP_PKEY* p) const { EVP_PKEY_free(p); }
-    void operator()(EVP_PKEY_CTX* p) const { EVP_PKEY_CTX_free(p); }
-    void operator()(ECDSA_SIG* p) const { ECDSA_SIG_free(p); }
-};
-
 std::vector<unsigned char> EcdsaDer(const std::vector<unsigned char>& raw)
 {
-    std::unique_ptr<ECDSA_SIG, Free> signature(ECDSA_SIG_new());
+    QuendrySim::OpenSslPtr<ECDSA_SIG> signature(ECDSA_SIG_new());
     const int half = static_cast<int>(raw.size() / 2);
     ECDSA_SIG_set0(signature.get(), BN_bin2bn(raw.data(), half, nullptr),
                    BN_bin2bn(raw.data() + half, half, nullptr));
@@ -144,12 +132,11 @@ bool VerifiedByCertificate(const std::vector<unsigned char>& certificate,
                            const std::vector<unsigned char>& data,
                            const std::vector<unsigned char>& signature)
 {
-    const unsigned char* p = certificate.data();
-    std::unique_ptr<X509, Free> cert(d2i_X509(nullptr, &p, static_cast<long>(certificate.size())));
+    auto cert = QuendrySim::DecodeCertificate(certificate);
     if (!cert)
         return false;
-    std::unique_ptr<EVP_PKEY, Free> key(X509_get_pubkey(cert.get()));
-    std::unique_ptr<EVP_PKEY_CTX, Free> context(EVP_PKEY_CTX_new(key.get(), nullptr));
+    QuendrySim::OpenSslPtr<EVP_PKEY> key(X509_get_pubkey(cert.get()));
+    QuendrySim::OpenSslPtr<EVP_PKEY_CTX> context(EVP_PKEY_CTX_new(key.get(), nullptr));
     if (!context || EVP_PKEY_verify_init(context.get()) <= 0)
         return false;
     const bool rsa = EVP_PKEY_get_base_id(key.get()) == EVP_PKEY_RSA;

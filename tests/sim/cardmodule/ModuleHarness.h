@@ -7,6 +7,8 @@
 #include "sim/cardmodule/testsupport/SimEnvironment.h"
 #include "token/Pkcs11Types.h"
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
@@ -69,4 +71,23 @@ namespace SimTest
 bool VerifiedByCertificate(const std::vector<unsigned char>& certificate,
                            const std::vector<unsigned char>& data,
                            const std::vector<unsigned char>& signature);
+} // namespace SimTest
+
+namespace SimTest
+{
+// A private card set and the module loaded and initialised on it.
+class ModuleTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(env.Ready());
+        ASSERT_TRUE(module.Load());
+        ASSERT_EQ(CKR_OK, module.Initialize());
+    }
+    void TearDown() override { module.Finalize(); }
+
+    QuendrySim::SimEnvironment env;
+    LoadedModule module;
+};
 } // namespace SimTest

@@ -15,17 +15,9 @@ using SimTest::SlotOfType;
 
 namespace
 {
-class SimStandard : public ::testing::Test
+class SimStandard : public SimTest::ModuleTest
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(env.Ready());
-        ASSERT_TRUE(module.Load());
-        ASSERT_EQ(CKR_OK, module.Initialize());
-    }
-    void TearDown() override { module.Finalize(); }
-
     CK_ULONG UlongValue(CK_SESSION_HANDLE session, CK_OBJECT_HANDLE object, CK_ATTRIBUTE_TYPE type)
     {
         std::vector<unsigned char> value = module.Value(session, object, type);
@@ -35,9 +27,6 @@ protected:
             std::memcpy(&number, value.data(), sizeof number);
         return number;
     }
-
-    SimEnvironment env;
-    LoadedModule module;
 };
 
 std::string Trimmed(const unsigned char* field, size_t size)

@@ -12,24 +12,13 @@ using SimTest::SlotOfType;
 
 namespace
 {
-class SimVendor : public ::testing::Test
+class SimVendor : public SimTest::ModuleTest
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(env.Ready());
-        ASSERT_TRUE(module.Load());
-        ASSERT_EQ(CKR_OK, module.Initialize());
-    }
-    void TearDown() override { module.Finalize(); }
-
     std::string Send(CK_SESSION_HANDLE session, const std::string& apdu)
     {
         return Hex(module.Transmit(session, apdu));
     }
-
-    SimEnvironment env;
-    LoadedModule module;
 };
 } // namespace
 
