@@ -3,22 +3,28 @@
 #include "token/acPKCS11.h"
 
 #include <memory>
-#include <mutex>
 #include <openssl/provider.h>
 
 namespace
 {
+struct ProviderUnload
+{
+    void operator()(OSSL_PROVIDER* provider) const { OSSL_PROVIDER_unload(provider); }
+};
+using Provider = std::unique_ptr<OSSL_PROVIDER, ProviderUnload>;
+
 // MD4 and RIPEMD-160 live in the legacy provider; loading any provider ends the implicit
-// default one, so both are loaded, once for the whole process.
+// default one, so both are loaded, once for the whole process (a function-local static is
+// initialised exactly once, also when threads race for it).
+struct DigestProviders
+{
+    Provider legacy{OSSL_PROVIDER_load(nullptr, "legacy")};
+    Provider standard{OSSL_PROVIDER_load(nullptr, "default")};
+};
+
 void LoadDigestProviders()
 {
-    static std::once_flag once;
-    std::call_once(once,
-                   []
-                   {
-                       OSSL_PROVIDER_load(nullptr, "legacy");
-                       OSSL_PROVIDER_load(nullptr, "default");
-                   });
+    static const DigestProviders providers;
 }
 
 struct MdContextFree

@@ -165,7 +165,7 @@ TEST_F(SimCards, ChipIdOfEveryChipType)
         ByteVector expected;
         if (item.cardType <= 2)
             expected = card.chipId;
-        else if (item.cardType <= 6)
+        else if (item.cardType >= 4 && item.cardType <= 6)
             expected.assign(card.files.back().data.begin() + 4,
                             card.files.back().data.begin() + 12);
         else if (item.cardType == 7)
