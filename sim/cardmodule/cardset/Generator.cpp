@@ -160,7 +160,7 @@ std::pair<std::string, std::string> SplitName(const std::string& holder)
 ByteVector IdentityLink(const std::string& holder, int cardType)
 {
     auto [given, family] = SplitName(holder);
-    char birth[16];
+    char birth[40];
     std::snprintf(birth, sizeof birth, "19%02d-0%d-1%d", 60 + cardType * 3, 1 + cardType % 9,
                   cardType % 10);
     ByteVector person =
@@ -279,9 +279,9 @@ void AddFiles(Card& card, int cardType)
 bool MakeCard(int cardType, X509* caCertificate, EVP_PKEY* caKey, Card& card)
 {
     const CardSpec& spec = kCards[cardType];
-    char serial[20];
+    char serial[40];
     std::snprintf(serial, sizeof serial, "4711%08d%04d", 20240000 + 11 * cardType,
-                  1000 + 7 * cardType);
+                  1000 + 7 * cardType); // 16 digits for the card types 0 to 8
     card.cardType = cardType;
     card.label = spec.label;
     card.manufacturer = "Quendry";

@@ -110,6 +110,7 @@ TEST(SimModuleState, ReadersNeverSeeAPartlyWrittenFile)
     LoadedModule module;
     ASSERT_TRUE(module.Load());
     ASSERT_EQ(CKR_OK, module.Initialize());
+    const QuendrySim::Code firstHandle = env.Load().nextHandle;
     std::atomic<bool> done{false};
     std::atomic<int> reads{0}, broken{0};
     std::thread reader(
@@ -132,6 +133,7 @@ TEST(SimModuleState, ReadersNeverSeeAPartlyWrittenFile)
     module.Finalize();
     EXPECT_GT(reads.load(), 0);
     EXPECT_EQ(0, broken.load());
+    EXPECT_EQ(firstHandle + 300, env.Load().nextHandle) << "every session was written back";
     int files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(env.Folder()))
         files += entry.path().filename() != "calls.log";
