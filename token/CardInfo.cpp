@@ -56,6 +56,7 @@ bool acPKCS11::GetCardInfo(int index, CardInfo& info)
     // The token information of the entry's own slot: an unfiltered index could name another card.
     if (index < 0 || static_cast<size_t>(index) >= m_slots.size())
         return false;
+    LogDebugValue("GetCardInfo index", std::to_string(index));
     TokenInfo token;
     if (!ReadTokenInfo(m_slots[index]->slotId, token))
         return false;

@@ -35,6 +35,7 @@ std::string acPKCS11::HexCode(CK_RV rv)
 
 int acPKCS11::FindSlotByCIN(const std::string& cin)
 {
+    LogDebugValue("FindSlotByCIN", cin);
     Init();
     std::vector<TokenSlot*> slots;
     if (!GetSlots(slots, false))

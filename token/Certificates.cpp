@@ -27,6 +27,7 @@ bool acPKCS11::ReadCertificate(bool signatureCertificate)
     if (!HasSession())
         return false;
     const char* label = signatureCertificate ? kSignatureCertificate : kEncryptionCertificate;
+    LogDebugValue("ReadCertificate", label);
     std::vector<CK_OBJECT_HANDLE> objects;
     if (!SearchObjects(CKO_CERTIFICATE, label, kMaxObjects, objects))
         return false;

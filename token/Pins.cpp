@@ -49,6 +49,7 @@ int acPKCS11::SetPinAttribute(int target, uint32_t attributeType)
 {
     if (target < PIN_TARGET_SIGNATURE || target > PIN_TARGET_INFOBOX)
         return PIN_RESULT_OTHER;
+    LogDebugValue("PIN operation on", kPinObjects[target].label);
     const PinObject& pinObject = kPinObjects[target];
     CK_OBJECT_HANDLE object = 0;
     if (!FindObject(pinObject.label, static_cast<uint32_t>(pinObject.objectClass), object))

@@ -58,6 +58,7 @@ bool acPKCS11::Sign(const std::string& keyLabel, const ByteVector& data, ByteVec
     if (!HasSession() || !module.C_SignInit || !module.C_Sign ||
         !FindSigningKey(keyLabel, key, mechanism.mechanism))
         return false;
+    LogDebugValue("Sign with", keyLabel);
     CK_RV rv = module.C_SignInit(m_session, &mechanism, key);
     ByteVector input(data);
     CK_ULONG length = 0;

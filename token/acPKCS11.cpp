@@ -189,6 +189,7 @@ std::unique_ptr<TokenSlot> acPKCS11::ReadSlot(CK_SLOT_ID slotId, bool all)
 
 bool acPKCS11::GetSlots(std::vector<TokenSlot*>& slots, bool all)
 {
+    LogDebugValue("GetSlots all", all ? "1" : "0");
     slots.clear();
     m_slots.clear();
     if (!g_functions.C_GetTokenInfo || !g_functions.C_GetSlotInfo)
@@ -218,6 +219,7 @@ bool acPKCS11::GetTokenInfo(uint32_t index, TokenInfo& info)
 
 bool acPKCS11::OpenSession(int index)
 {
+    LogDebugValue("OpenSession index", std::to_string(index));
     if (index < 0 || static_cast<size_t>(index) >= m_slots.size())
         return false;
     CK_RV rv = CKR_GENERAL_ERROR;

@@ -248,3 +248,20 @@ TEST_F(SimCards, FailedCallsReachTheErrorHookWithTheirCode)
     ASSERT_EQ(g_errors.size(), 1u);
     EXPECT_EQ(g_errors[0], "C_OpenSession failed 0xb3");
 }
+
+TEST_F(SimCards, LabelAndSerialEndAtTheirFirstZeroByte)
+{
+    EditCards(
+        [this](QuendrySim::CardSet& set)
+        {
+            CardOfType(set, 0).label = std::string("Quendry\0Tavrel", 14);
+            CardOfType(set, 1).serial = std::string("471120\0"
+                                                    "24001110",
+                                                    15);
+        });
+    Start();
+    EXPECT_EQ(slots[0]->tokenLabel, "Quendry");
+    EXPECT_EQ(slots[1]->tokenSerial, "471120");
+    EXPECT_EQ(slots[2]->tokenLabel.size(), 32u);
+    EXPECT_EQ(slots[2]->tokenSerial.size(), 16u);
+}

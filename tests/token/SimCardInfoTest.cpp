@@ -92,6 +92,16 @@ TEST_F(SimCards, AcosIdEncryptionKeyLengthFromTheCard)
          [](QuendrySim::Card& card)
          { card.FindObject("PK.CH.EKEY")->attributes[CKA_MODULUS_BITS] = std::nullopt; },
          0},
+        {"two keys: the search returns the first",
+         [](QuendrySim::Card& card)
+         {
+             QuendrySim::CardObject first = *card.FindObject("PK.CH.EKEY");
+             ByteVector bits(sizeof(CK_ULONG), 0);
+             bits[1] = 0x10; // 4096, least significant byte first
+             first.attributes[CKA_MODULUS_BITS] = bits;
+             card.objects.insert(card.objects.begin(), first);
+         },
+         4096},
         {"modulus bits of 4 bytes",
          [](QuendrySim::Card& card) {
              card.FindObject("PK.CH.EKEY")->attributes[CKA_MODULUS_BITS] = ByteVector{0, 8, 0, 0};
