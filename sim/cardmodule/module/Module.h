@@ -158,6 +158,7 @@ private:
     std::string m_path;
     std::string m_logPath;
     std::string m_lastBytes;
+    CK_SESSION_HANDLE m_lastHandle = 0;
     CardSet m_set;
     std::map<CK_SESSION_HANDLE, Session> m_sessions;
     std::map<CK_SLOT_ID, CardRuntime> m_runtime;

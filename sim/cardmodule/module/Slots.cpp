@@ -162,9 +162,11 @@ CK_RV Module::OpenSession(CK_SLOT_ID id, CK_FLAGS flags, CK_SESSION_HANDLE* hand
         return CKR_SESSION_PARALLEL_NOT_SUPPORTED;
     if (!handle)
         return CKR_ARGUMENTS_BAD;
-    // Handles grow across reloads of the module too, so an old handle never names a new session.
-    const CK_SESSION_HANDLE fresh = std::max<Code>(m_set.nextHandle, 1);
+    // Handles grow across reloads of the module too, so an old handle never names a new session;
+    // the count in memory guards against a card set saved back with an older count.
+    const CK_SESSION_HANDLE fresh = std::max<Code>({m_set.nextHandle, m_lastHandle + 1, 1});
     m_set.nextHandle = fresh + 1;
+    m_lastHandle = fresh;
     if (!Save())
         return CKR_DEVICE_ERROR;
     Session session;
@@ -235,7 +237,8 @@ CK_RV Module::Login(CK_SESSION_HANDLE handle, CK_USER_TYPE user, const CK_UTF8CH
     else
     {
         rv = VerifyPin(*loginPin, std::string(reinterpret_cast<const char*>(pin), length));
-        Save();
+        if (!Save())
+            rv = CKR_DEVICE_ERROR;
     }
     if (rv == CKR_OK)
         runtime.loggedIn.insert(card->loginPin);

@@ -169,3 +169,21 @@ TEST(SimModuleState, UnreadableCardSetFailsInitialisation)
     CK_ULONG count = 0;
     EXPECT_EQ(CKR_CRYPTOKI_NOT_INITIALIZED, module.F().C_GetSlotList(CK_TRUE, nullptr, &count));
 }
+
+TEST(SimModuleState, CardSetSavedWithAnOlderCountGivesNoOpenHandleAgain)
+{
+    SimEnvironment env;
+    ASSERT_TRUE(env.Ready());
+    LoadedModule module;
+    ASSERT_TRUE(module.Load());
+    ASSERT_EQ(CKR_OK, module.Initialize());
+    const auto stale = env.Load();
+    CK_SESSION_HANDLE first = module.Open(SlotOfType(0));
+    ASSERT_TRUE(env.Save(stale));
+    CK_SESSION_HANDLE second = module.Open(SlotOfType(1));
+    EXPECT_GT(second, first);
+    CK_SESSION_INFO info{};
+    ASSERT_EQ(CKR_OK, module.F().C_GetSessionInfo(first, &info));
+    EXPECT_EQ(SlotOfType(0), info.slotID) << "the first session is still its own";
+    module.Finalize();
+}
