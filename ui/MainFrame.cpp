@@ -38,17 +38,17 @@ struct ButtonSpec
     const wchar_t* label;
 };
 const ButtonSpec GroupButtonSpecs[11] = {
-    {ID_CHANGE_SIG_PIN, L"6 stellige PIN ändern"},
-    {ID_UNBLOCK_SIG_PIN, L"6 stellige PIN entsperren"},
-    {ID_SHOW_SIG_CERTIFICATE, L"Zertifikat anzeigen"},
-    {ID_TEST_SIG_KEY, L"Signatur testen"},
-    {ID_CHANGE_ENC_PIN, L"4 stellige PIN ändern"},
-    {ID_UNBLOCK_ENC_PIN, L"4 stellige PIN entsperren"},
-    {ID_SHOW_ENC_CERTIFICATE, L"Zertifikat anzeigen"},
-    {ID_TEST_ENC_KEY, L"Signatur testen"},
-    {ID_CHANGE_INFOBOX_PIN, L"4 stellige PIN ändern"},
-    {ID_UNBLOCK_INFOBOX_PIN, L"4 stellige PIN entsperren"},
-    {ID_SHOW_INFOBOX, L"Infobox anzeigen"},
+    {ID_CHANGE_SIG_PIN, wxTRANSLATE(L"6 stellige PIN ändern")},
+    {ID_UNBLOCK_SIG_PIN, wxTRANSLATE(L"6 stellige PIN entsperren")},
+    {ID_SHOW_SIG_CERTIFICATE, wxTRANSLATE(L"Zertifikat anzeigen")},
+    {ID_TEST_SIG_KEY, wxTRANSLATE(L"Signatur testen")},
+    {ID_CHANGE_ENC_PIN, wxTRANSLATE(L"4 stellige PIN ändern")},
+    {ID_UNBLOCK_ENC_PIN, wxTRANSLATE(L"4 stellige PIN entsperren")},
+    {ID_SHOW_ENC_CERTIFICATE, wxTRANSLATE(L"Zertifikat anzeigen")},
+    {ID_TEST_ENC_KEY, wxTRANSLATE(L"Signatur testen")},
+    {ID_CHANGE_INFOBOX_PIN, wxTRANSLATE(L"4 stellige PIN ändern")},
+    {ID_UNBLOCK_INFOBOX_PIN, wxTRANSLATE(L"4 stellige PIN entsperren")},
+    {ID_SHOW_INFOBOX, wxTRANSLATE(L"Infobox anzeigen")},
 };
 
 // The windows EnableControls switches, in its order (the frame itself follows).
@@ -202,10 +202,10 @@ void MainFrame::CreateControls()
     };
 
     mainPanel = panel(this);
-    encryptionBox = groupBox(L"Geheimhaltungszertifikat");
-    infoboxBox = groupBox(L"Infoboxbereich");
-    signatureBox = groupBox(L"Signaturzertifikat");
-    onlineBox = groupBox(L"Onlinedienste");
+    encryptionBox = groupBox(wxTRANSLATE(L"Geheimhaltungszertifikat"));
+    infoboxBox = groupBox(wxTRANSLATE(L"Infoboxbereich"));
+    signatureBox = groupBox(wxTRANSLATE(L"Signaturzertifikat"));
+    onlineBox = groupBox(wxTRANSLATE(L"Onlinedienste"));
     banner = new wxStaticBitmap(mainPanel, wxID_ANY, wxBitmap(banner_xpm), wxDefaultPosition,
                                 wxDefaultSize, 0, "staticBitmap");
     cardList = new wxListCtrl(mainPanel, ID_CARD_LIST, wxDefaultPosition, wxDefaultSize,
@@ -214,8 +214,8 @@ void MainFrame::CreateControls()
     reloadButton =
         new wxBitmapButton(mainPanel, ID_RELOAD_CARDS, wxBitmap(reload_xpm), wxDefaultPosition,
                            wxDefaultSize, 0, wxDefaultValidator, "button");
-    renewalButton = button(ID_UPDATE_CERTIFICATES, L"Zertifikate ersetzen");
-    identityLinkButton = button(ID_WRITE_IDENTITY_LINK, L"Personenbindung aufbringen");
+    renewalButton = button(ID_UPDATE_CERTIFICATES, wxTRANSLATE(L"Zertifikate ersetzen"));
+    identityLinkButton = button(ID_WRITE_IDENTITY_LINK, wxTRANSLATE(L"Personenbindung aufbringen"));
     for (int i = 0; i < 11; ++i)
         groupButtons[i] = button(GroupButtonSpecs[i].id, GroupButtonSpecs[i].label);
     statusPicture = new wxStaticBitmap(mainPanel, wxID_ANY, wxNullBitmap, wxDefaultPosition,
@@ -549,44 +549,43 @@ void MainFrame::RunPinCommand(bool change, int target)
 
 void MainFrame::ShowPinChangeResult(int result)
 {
-    switch (result)
-    {
-    case Corvane::PIN_RESULT_DONE:
-        ShowStatus(_(L"PIN Änderung erfolgreich!"), false);
-        break;
-    case Corvane::PIN_RESULT_CANCELLED:
-        ShowStatus(_(L"Abbruch durch Benutzer"), true);
-        break;
-    case Corvane::PIN_RESULT_WRONG:
-        ShowStatus(_(L"Fehler beim PIN Ändern! PIN falsch!"), true);
-        break;
-    case Corvane::PIN_RESULT_LOCKED:
-        ShowStatus(_(L"Fehler beim PIN Ändern! PIN Gesperrt"), true);
-        break;
-    default:
-        ShowStatus(_(L"Fehler beim PIN Ändern!"), true);
-        break;
-    }
+    static const PinResultTexts texts = {wxTRANSLATE(L"PIN Änderung erfolgreich!"),
+                                         wxTRANSLATE(L"Fehler beim PIN Ändern! PIN falsch!"),
+                                         wxTRANSLATE(L"Fehler beim PIN Ändern! PIN Gesperrt"),
+                                         wxTRANSLATE(L"Fehler beim PIN Ändern!"), true};
+    ShowPinResult(result, texts);
 }
 
 void MainFrame::ShowPinUnblockResult(int result)
 {
+    // The last text is shown as it is, in every language.
+    static const PinResultTexts texts = {
+        wxTRANSLATE(L"PIN Entsperren erfolgreich!"),
+        wxTRANSLATE(L"Fehler beim PIN entsperren! PIN/PUK falsch!"),
+        wxTRANSLATE(L"Fehler beim PIN entsperren! PUK Gesperrt"), L"Fehler beim PIN entsperren!",
+        false};
+    ShowPinResult(result, texts);
+}
+
+void MainFrame::ShowPinResult(int result, const PinResultTexts& texts)
+{
     switch (result)
     {
     case Corvane::PIN_RESULT_DONE:
-        ShowStatus(_(L"PIN Entsperren erfolgreich!"), false);
+        ShowStatus(wxGetTranslation(texts.done), false);
         break;
     case Corvane::PIN_RESULT_CANCELLED:
         ShowStatus(_(L"Abbruch durch Benutzer"), true);
         break;
     case Corvane::PIN_RESULT_WRONG:
-        ShowStatus(_(L"Fehler beim PIN entsperren! PIN/PUK falsch!"), true);
+        ShowStatus(wxGetTranslation(texts.wrong), true);
         break;
     case Corvane::PIN_RESULT_LOCKED:
-        ShowStatus(_(L"Fehler beim PIN entsperren! PUK Gesperrt"), true);
+        ShowStatus(wxGetTranslation(texts.locked), true);
         break;
     default:
-        ShowStatus(L"Fehler beim PIN entsperren!", true);
+        ShowStatus(texts.translateOther ? wxGetTranslation(texts.other) : wxString(texts.other),
+                   true);
         break;
     }
 }

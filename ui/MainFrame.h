@@ -88,6 +88,15 @@ private:
     void FillCardList(const std::vector<std::shared_ptr<ListEntryData>>& rows);
     void ApplyCardTypeRules(int cardType);
     void RunPinCommand(bool change, int target);
+    struct PinResultTexts
+    {
+        const wchar_t* done;
+        const wchar_t* wrong;
+        const wchar_t* locked;
+        const wchar_t* other;
+        bool translateOther;
+    };
+    void ShowPinResult(int result, const PinResultTexts& texts);
     void EndRefresh();
     // Lets paint and layout events run without dispatching any command.
     void YieldForDisplay();

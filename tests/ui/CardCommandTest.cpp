@@ -89,7 +89,19 @@ protected:
         return (std::filesystem::path(temp.Path()) / name).string();
     }
 
+    // Records what would go to the desktop instead of opening it.
+    void RecordLaunches()
+    {
+        SetDocumentLauncher(
+            [this](const std::string& path)
+            {
+                launched.push_back(path);
+                return true;
+            });
+    }
+
     GuiTest::TempFolder temp;
+    std::vector<std::string> launched;
 };
 
 ByteVector ReadFile(const std::string& path)
@@ -181,13 +193,7 @@ TEST_F(CardCommandTest, CertificateFileHoldsTheCardsDerAndGoesToTheDesktop)
     setenv("TEMP", temp.Path().c_str(), 1);
     KeepCardTypes({7});
     OpenFrame();
-    std::vector<std::string> launched;
-    SetDocumentLauncher(
-        [&launched](const std::string& path)
-        {
-            launched.push_back(path);
-            return true;
-        });
+    RecordLaunches();
     const struct
     {
         int button;
@@ -217,13 +223,7 @@ TEST_F(CardCommandTest, CertificateIsNeverWrittenThroughAForeignPlace)
     setenv("TEMP", temp.Path().c_str(), 1);
     KeepCardTypes({7});
     OpenFrame();
-    int launches = 0;
-    SetDocumentLauncher(
-        [&launches](const std::string&)
-        {
-            ++launches;
-            return true;
-        });
+    RecordLaunches();
     const std::string privateFolder = TempPath("quendrycards-" + std::to_string(getuid()));
     const std::string elsewhere = TempPath("elsewhere");
     std::filesystem::create_directory(elsewhere);
@@ -237,7 +237,7 @@ TEST_F(CardCommandTest, CertificateIsNeverWrittenThroughAForeignPlace)
     // The file's place taken by something that cannot be removed.
     std::filesystem::create_directories(privateFolder + "/quendrycards_cert.cer/inside");
     EXPECT_FALSE(frame->ShowCertificate(true));
-    EXPECT_EQ(launches, 0);
+    EXPECT_TRUE(launched.empty());
     EXPECT_EQ(frame->Token()->CurrentSlotIndex(), -1);
     unsetenv("TEMP");
 }
@@ -249,14 +249,8 @@ TEST_F(CardCommandTest, UnreadableCertificateIsNotHandedOn)
     cards.slots[0].card->FindObject("C.CH.SIG")->label = "C.CH.OTHER";
     SaveCards();
     OpenFrame();
-    int launches = 0;
-    SetDocumentLauncher(
-        [&launches](const std::string&)
-        {
-            ++launches;
-            return true;
-        });
+    RecordLaunches();
     EXPECT_FALSE(frame->ShowCertificate(true));
-    EXPECT_EQ(launches, 0);
+    EXPECT_TRUE(launched.empty());
     unsetenv("TEMP");
 }
