@@ -1,5 +1,5 @@
 #include "core/folders/FileSystem.h"
-#include "tests/core/folders/EnvironmentGuard.h"
+#include "tests/platform/ScopedEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,9 @@ namespace
 {
 TEST(FileSystem, InitFillsTheStandardFoldersAndTheTable)
 {
-    EnvironmentGuard appData("APPDATA", "/q/appdata");
-    EnvironmentGuard temp("TEMP", "/q/temp");
+    ScopedEnvironment environment;
+    environment.Set("APPDATA", "/q/appdata");
+    environment.Set("TEMP", "/q/temp");
     InitFileSystem();
     Corvane::FileSystem* fs = Corvane::FileSystem::GetInstance();
     ASSERT_NE(fs, nullptr);

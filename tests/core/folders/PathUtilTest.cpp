@@ -1,5 +1,5 @@
 #include "core/folders/PathUtil.h"
-#include "tests/core/folders/EnvironmentGuard.h"
+#include "tests/platform/ScopedEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -134,21 +134,23 @@ TEST(ExecutableFolderFromPath, PathsOf260CharactersOrMoreGiveNothing)
 
 TEST(GetTempFolder, TempThenTmpdirThenTmp)
 {
-    EnvironmentGuard temp("TEMP", "/q/temp");
-    EnvironmentGuard tmpdir("TMPDIR", "/q/tmpdir");
+    ScopedEnvironment environment;
+    environment.Set("TEMP", "/q/temp");
+    environment.Set("TMPDIR", "/q/tmpdir");
     EXPECT_EQ(GetTempFolder(), "/q/temp");
-    temp.Unset();
+    environment.Unset("TEMP");
     EXPECT_EQ(GetTempFolder(), "/q/tmpdir");
-    tmpdir.Unset();
+    environment.Unset("TMPDIR");
     EXPECT_EQ(GetTempFolder(), "/tmp");
 }
 
 TEST(GetAppDataFolder, AppdataThenTheUsersConfigurationFolder)
 {
-    EnvironmentGuard appData("APPDATA", "/q/appdata");
-    EnvironmentGuard xdg("XDG_CONFIG_HOME", "/q/xdg");
+    ScopedEnvironment environment;
+    environment.Set("APPDATA", "/q/appdata");
+    environment.Set("XDG_CONFIG_HOME", "/q/xdg");
     EXPECT_EQ(GetAppDataFolder(), "/q/appdata");
-    appData.Unset();
+    environment.Unset("APPDATA");
     EXPECT_EQ(GetAppDataFolder(), "/q/xdg");
     EXPECT_FALSE(GetCommonAppDataFolder().empty());
 }

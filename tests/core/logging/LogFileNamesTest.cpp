@@ -54,39 +54,39 @@ TEST(LogNames, ExtensionNumberAndTimestamp)
 
 TEST(NextFreeLogName, FirstNameThatDoesNotExist)
 {
-    ScratchFolder folder;
-    const std::string name = folder.Path("n.log");
+    ScopedTempFolder folder;
+    const std::string name = folder.File("n.log");
     EXPECT_EQ(NextFreeLogName(name), name);
-    WriteFile(name, "x");
-    EXPECT_EQ(NextFreeLogName(name), folder.Path("n_0.log"));
-    WriteFile(folder.Path("n_0.log"), "x");
-    WriteFile(folder.Path("n_2.log"), "x");
-    EXPECT_EQ(NextFreeLogName(name), folder.Path("n_1.log"));
+    WriteTextFile(name, "x");
+    EXPECT_EQ(NextFreeLogName(name), folder.File("n_0.log"));
+    WriteTextFile(folder.File("n_0.log"), "x");
+    WriteTextFile(folder.File("n_2.log"), "x");
+    EXPECT_EQ(NextFreeLogName(name), folder.File("n_1.log"));
 }
 
 TEST(CopyLogFile, CopiesEveryByteAndRemovesOnlyAfterSuccess)
 {
-    ScratchFolder folder;
+    ScopedTempFolder folder;
     const std::string content("line\r\nbare\nnul\0end", 18);
-    WriteFile(folder.Path("src.log"), content);
+    WriteTextFile(folder.File("src.log"), content);
 
-    EXPECT_TRUE(CopyLogFile(folder.Path("src.log"), folder.Path("kept.log"), false));
-    EXPECT_EQ(ReadFile(folder.Path("kept.log")), content);
-    EXPECT_EQ(ReadFile(folder.Path("src.log")), content);
+    EXPECT_TRUE(CopyLogFile(folder.File("src.log"), folder.File("kept.log"), false));
+    EXPECT_EQ(ReadTextFile(folder.File("kept.log")), content);
+    EXPECT_EQ(ReadTextFile(folder.File("src.log")), content);
 
-    std::filesystem::create_directory(folder.Path("blocked.log"));
-    EXPECT_FALSE(CopyLogFile(folder.Path("src.log"), folder.Path("blocked.log"), true));
-    EXPECT_TRUE(LogFileExists(folder.Path("src.log")));
+    std::filesystem::create_directory(folder.File("blocked.log"));
+    EXPECT_FALSE(CopyLogFile(folder.File("src.log"), folder.File("blocked.log"), true));
+    EXPECT_TRUE(LogFileExists(folder.File("src.log")));
 
-    EXPECT_FALSE(CopyLogFile(folder.Path("absent.log"), folder.Path("to.log"), true));
-    EXPECT_FALSE(LogFileExists(folder.Path("to.log")));
+    EXPECT_FALSE(CopyLogFile(folder.File("absent.log"), folder.File("to.log"), true));
+    EXPECT_FALSE(LogFileExists(folder.File("to.log")));
 
-    EXPECT_TRUE(CopyLogFile(folder.Path("src.log"), folder.Path("moved.log"), true));
-    EXPECT_EQ(ReadFile(folder.Path("moved.log")), content);
-    EXPECT_FALSE(LogFileExists(folder.Path("src.log")));
+    EXPECT_TRUE(CopyLogFile(folder.File("src.log"), folder.File("moved.log"), true));
+    EXPECT_EQ(ReadTextFile(folder.File("moved.log")), content);
+    EXPECT_FALSE(LogFileExists(folder.File("src.log")));
 
-    WriteFile(folder.Path("empty.log"), "");
-    EXPECT_TRUE(CopyLogFile(folder.Path("empty.log"), folder.Path("moved.log"), false));
-    EXPECT_EQ(ReadFile(folder.Path("moved.log")), "");
+    WriteTextFile(folder.File("empty.log"), "");
+    EXPECT_TRUE(CopyLogFile(folder.File("empty.log"), folder.File("moved.log"), false));
+    EXPECT_EQ(ReadTextFile(folder.File("moved.log")), "");
 }
 } // namespace

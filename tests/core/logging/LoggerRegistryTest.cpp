@@ -44,13 +44,13 @@ TEST(LoggerRegistry, IndexZeroDropsEverything)
 
 TEST(LoggerRegistry, DestroyWritesTheClosingLinesAndFreesTheSlot)
 {
-    ScratchFolder folder;
+    ScopedTempFolder folder;
     Logger* app = GetAppLogger();
-    OpenLogger(*app, folder.Path("app.log"));
+    OpenLogger(*app, folder.File("app.log"));
     app->Message("working");
     app->Destroy();
 
-    const auto lines = ReadLines(folder.Path("app.log"));
+    const auto lines = ReadLines(folder.File("app.log"));
     ASSERT_EQ(lines.size(), 3u);
     const std::string prefix = R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}        DEBUG \(\d+\): )";
     EXPECT_TRUE(std::regex_match(lines[1], std::regex(prefix + R"(Destroy\(\))"))) << lines[1];
@@ -62,18 +62,18 @@ TEST(LoggerRegistry, DestroyWritesTheClosingLinesAndFreesTheSlot)
     EXPECT_EQ(Logger::GetInstance(1), after);
     after->enabled = true;
     after->Error("dropped");
-    EXPECT_EQ(ReadLines(folder.Path("app.log")).size(), 3u);
+    EXPECT_EQ(ReadLines(folder.File("app.log")).size(), 3u);
 }
 
 TEST(LoggerRegistry, DestroyLeavesALoggerOutsideTheRegistryAlone)
 {
-    ScratchFolder folder;
+    ScopedTempFolder folder;
     GetAppLogger();
     Logger standalone(1);
-    OpenLogger(standalone, folder.Path("own.log"));
+    OpenLogger(standalone, folder.File("own.log"));
     standalone.Destroy();
     standalone.Message("still open");
-    EXPECT_EQ(ReadLines(folder.Path("own.log")).size(), 1u);
+    EXPECT_EQ(ReadLines(folder.File("own.log")).size(), 1u);
     EXPECT_NE(Logger::GetInstance(1), &standalone);
 }
 } // namespace

@@ -65,9 +65,9 @@ TEST(LoggerLayout, EveryTypeWithAndWithoutThreadId)
     const std::string threadId = std::to_string(platform::CurrentThreadId());
     for (bool showThreadId : {false, true})
     {
-        ScratchFolder folder;
+        ScopedTempFolder folder;
         Logger logger(7);
-        OpenLogger(logger, folder.Path("layout.log"));
+        OpenLogger(logger, folder.File("layout.log"));
         logger.showThreadId = showThreadId;
         for (const auto& t : types)
             logger.Write("", std::string("text of ") + t.level, t.type);
@@ -75,7 +75,7 @@ TEST(LoggerLayout, EveryTypeWithAndWithoutThreadId)
         logger.Write("ctx", "with context", LibLogging::LOG_MESSAGE);
         logger.Write("c", "short context", LibLogging::LOG_MESSAGE);
 
-        const auto lines = ReadLines(folder.Path("layout.log"));
+        const auto lines = ReadLines(folder.File("layout.log"));
         ASSERT_EQ(lines.size(), std::size(types) + 3);
         const std::string thread = showThreadId ? " \\(" + threadId + "\\)" : "";
         for (size_t i = 0; i < std::size(types); ++i)
@@ -96,15 +96,15 @@ TEST(LoggerLayout, EveryTypeWithAndWithoutThreadId)
 
 TEST(LoggerLayout, EntryPointsWriteTheirTypes)
 {
-    ScratchFolder folder;
+    ScopedTempFolder folder;
     Logger logger(7);
-    OpenLogger(logger, folder.Path("entry.log"));
+    OpenLogger(logger, folder.File("entry.log"));
     logger.showThreadId = false;
     logger.Error("e");
     logger.Warning("w");
     logger.Message("m");
     logger.Debug("d");
-    const auto lines = ReadLines(folder.Path("entry.log"));
+    const auto lines = ReadLines(folder.File("entry.log"));
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0].substr(19), "        ERROR: e");
     EXPECT_EQ(lines[1].substr(19), "      WARNING: w");
@@ -114,12 +114,12 @@ TEST(LoggerLayout, EntryPointsWriteTheirTypes)
 
 TEST(LoggerLayout, InitTurnsTheThreadIdOff)
 {
-    ScratchFolder folder;
+    ScopedTempFolder folder;
     Logger logger(7);
-    logger.Init(folder.Path("init.log"));
+    logger.Init(folder.File("init.log"));
     logger.enabled = true;
     logger.Message("m");
-    EXPECT_EQ(ReadLines(folder.Path("init.log")).at(0).substr(19), "      MESSAGE: m");
+    EXPECT_EQ(ReadLines(folder.File("init.log")).at(0).substr(19), "      MESSAGE: m");
 }
 
 std::string Numbered(int from, int to)
@@ -132,9 +132,9 @@ std::string Numbered(int from, int to)
 
 TEST(LoggerRotation, AtLines10001And20001)
 {
-    ScratchFolder folder;
+    ScopedTempFolder folder;
     Logger logger(7);
-    OpenLogger(logger, folder.Path("rot.log"));
+    OpenLogger(logger, folder.File("rot.log"));
     int written = 0;
     auto writeUpTo = [&](int last)
     {
@@ -142,75 +142,75 @@ TEST(LoggerRotation, AtLines10001And20001)
             logger.Write("", "line " + std::to_string(++written), LibLogging::LOG_PLAIN);
     };
     writeUpTo(10000);
-    EXPECT_EQ(folder.Names(), std::vector<std::string>{"rot.log"});
-    EXPECT_EQ(ReadFile(folder.Path("rot.log")), Numbered(1, 10000));
+    EXPECT_EQ(FileNames(folder), std::vector<std::string>{"rot.log"});
+    EXPECT_EQ(ReadTextFile(folder.File("rot.log")), Numbered(1, 10000));
 
     writeUpTo(10001);
-    EXPECT_EQ(ReadFile(folder.Path("rot_0.log")), Numbered(1, 10000));
-    EXPECT_EQ(ReadFile(folder.Path("rot.log")), Numbered(10001, 10001));
+    EXPECT_EQ(ReadTextFile(folder.File("rot_0.log")), Numbered(1, 10000));
+    EXPECT_EQ(ReadTextFile(folder.File("rot.log")), Numbered(10001, 10001));
 
     writeUpTo(20000);
-    EXPECT_EQ(folder.Names(), (std::vector<std::string>{"rot.log", "rot_0.log"}));
+    EXPECT_EQ(FileNames(folder), (std::vector<std::string>{"rot.log", "rot_0.log"}));
     writeUpTo(20001);
-    EXPECT_EQ(folder.Names(), (std::vector<std::string>{"rot.log", "rot_0.log", "rot_1.log"}));
-    EXPECT_EQ(ReadFile(folder.Path("rot_0.log")), Numbered(1, 10000));
-    EXPECT_EQ(ReadFile(folder.Path("rot_1.log")), Numbered(10001, 20000));
-    EXPECT_EQ(ReadFile(folder.Path("rot.log")), Numbered(20001, 20001));
+    EXPECT_EQ(FileNames(folder), (std::vector<std::string>{"rot.log", "rot_0.log", "rot_1.log"}));
+    EXPECT_EQ(ReadTextFile(folder.File("rot_0.log")), Numbered(1, 10000));
+    EXPECT_EQ(ReadTextFile(folder.File("rot_1.log")), Numbered(10001, 20000));
+    EXPECT_EQ(ReadTextFile(folder.File("rot.log")), Numbered(20001, 20001));
 }
 
 TEST(LoggerRotation, TxtPathKeepsItsNameWhileCopiesEndInLog)
 {
-    ScratchFolder folder;
+    ScopedTempFolder folder;
     Logger logger(7);
-    OpenLogger(logger, folder.Path("trace.txt"));
-    EXPECT_EQ(logger.LogPath(), folder.Path("trace.txt"));
+    OpenLogger(logger, folder.File("trace.txt"));
+    EXPECT_EQ(logger.LogPath(), folder.File("trace.txt"));
     for (int i = 1; i <= 10001; ++i)
         logger.Write("", "line " + std::to_string(i), LibLogging::LOG_PLAIN);
-    EXPECT_EQ(folder.Names(), (std::vector<std::string>{"trace.txt", "trace_0.log"}));
-    EXPECT_EQ(ReadFile(folder.Path("trace_0.log")), Numbered(1, 10000));
+    EXPECT_EQ(FileNames(folder), (std::vector<std::string>{"trace.txt", "trace_0.log"}));
+    EXPECT_EQ(ReadTextFile(folder.File("trace_0.log")), Numbered(1, 10000));
 }
 
 TEST(LoggerRotation, FailedCopyKeepsTheLines)
 {
-    ScratchFolder folder;
+    ScopedTempFolder folder;
     Logger logger(7);
-    OpenLogger(logger, folder.Path("keep.log"));
+    OpenLogger(logger, folder.File("keep.log"));
     // A folder in the copy's place makes the copy fail.
-    std::filesystem::create_directory(folder.Path("keep_0.log"));
+    std::filesystem::create_directory(folder.File("keep_0.log"));
     for (int i = 1; i <= 10001; ++i)
         logger.Write("", "line " + std::to_string(i), LibLogging::LOG_PLAIN);
-    EXPECT_EQ(ReadFile(folder.Path("keep.log")), Numbered(1, 10001));
+    EXPECT_EQ(ReadTextFile(folder.File("keep.log")), Numbered(1, 10001));
 }
 
 TEST(LoggerPath, PathWithoutExtensionGetsLog)
 {
-    ScratchFolder folder;
+    ScopedTempFolder folder;
     Logger logger(7);
-    OpenLogger(logger, folder.Path("plain"));
-    EXPECT_EQ(logger.LogPath(), folder.Path("plain.log"));
-    EXPECT_EQ(folder.Names(), std::vector<std::string>{"plain.log"});
+    OpenLogger(logger, folder.File("plain"));
+    EXPECT_EQ(logger.LogPath(), folder.File("plain.log"));
+    EXPECT_EQ(FileNames(folder), std::vector<std::string>{"plain.log"});
 }
 
 TEST(LoggerPath, HashAIsTheThreadId)
 {
-    ScratchFolder folder;
+    ScopedTempFolder folder;
     Logger logger(7);
-    OpenLogger(logger, folder.Path("t#a-#a"));
+    OpenLogger(logger, folder.File("t#a-#a"));
     const std::string id = std::to_string(platform::CurrentThreadId());
-    EXPECT_EQ(logger.LogPath(), folder.Path("t" + id + "-" + id + ".log"));
+    EXPECT_EQ(logger.LogPath(), folder.File("t" + id + "-" + id + ".log"));
     logger.Message("m");
-    EXPECT_EQ(ReadLines(folder.Path("t" + id + "-" + id + ".log")).size(), 1u);
+    EXPECT_EQ(ReadLines(folder.File("t" + id + "-" + id + ".log")).size(), 1u);
 }
 
 TEST(LoggerOpen, MovesEarlierFilesAside)
 {
-    ScratchFolder folder;
-    WriteFile(folder.Path("old.log"), "previous run\r\n");
-    WriteFile(folder.Path("old_0.log"), "copy zero\r\n");
-    WriteFile(folder.Path("old_1.log"), "copy one\r\n");
-    WriteFile(folder.Path("old_3.log"), "copy three\r\n");
+    ScopedTempFolder folder;
+    WriteTextFile(folder.File("old.log"), "previous run\r\n");
+    WriteTextFile(folder.File("old_0.log"), "copy zero\r\n");
+    WriteTextFile(folder.File("old_1.log"), "copy one\r\n");
+    WriteTextFile(folder.File("old_3.log"), "copy three\r\n");
     Logger logger(7);
-    OpenLogger(logger, folder.Path("old.log"));
+    OpenLogger(logger, folder.File("old.log"));
 
     const std::string stamp = R"(_\d{4}-\d{2}-\d{2}_\d{2}-\d{2}-\d{2})";
     const struct
@@ -224,7 +224,7 @@ TEST(LoggerOpen, MovesEarlierFilesAside)
         {std::regex("old_3.log"), "copy three\r\n"},
         {std::regex("old" + stamp + "\\.log"), "previous run\r\n"},
     };
-    const auto names = folder.Names();
+    const auto names = FileNames(folder);
     ASSERT_EQ(names.size(), std::size(expected));
     for (const auto& e : expected)
     {
@@ -232,7 +232,7 @@ TEST(LoggerOpen, MovesEarlierFilesAside)
             std::find_if(names.begin(), names.end(),
                          [&](const std::string& n) { return std::regex_match(n, e.name); });
         ASSERT_NE(found, names.end()) << e.content;
-        EXPECT_EQ(ReadFile(folder.Path(*found)), e.content) << *found;
+        EXPECT_EQ(ReadTextFile(folder.File(*found)), e.content) << *found;
     }
 }
 
@@ -240,9 +240,9 @@ TEST(LoggerThreads, FourWritersLoseAndTearNoLine)
 {
     constexpr int kThreads = 4;
     constexpr int kLines = 6000;
-    ScratchFolder folder;
+    ScopedTempFolder folder;
     Logger logger(7);
-    OpenLogger(logger, folder.Path("mt.log"));
+    OpenLogger(logger, folder.File("mt.log"));
     std::vector<std::thread> writers;
     for (int t = 0; t < kThreads; ++t)
         writers.emplace_back(
@@ -263,7 +263,7 @@ TEST(LoggerThreads, FourWritersLoseAndTearNoLine)
     } files[] = {{"mt_0.log", 10000}, {"mt_1.log", 10000}, {"mt.log", 4000}};
     for (const auto& file : files)
     {
-        const auto lines = ReadLines(folder.Path(file.name));
+        const auto lines = ReadLines(folder.File(file.name));
         EXPECT_EQ(lines.size(), file.lines) << file.name;
         for (const auto& text : lines)
         {
@@ -283,45 +283,45 @@ TEST(LoggerThreads, FourWritersLoseAndTearNoLine)
 TEST(LoggerDebugOutput, EveryLineGoesToTheDebugger)
 {
     DebugCapture capture;
-    ScratchFolder folder;
+    ScopedTempFolder folder;
     Logger logger(7);
-    OpenLogger(logger, folder.Path("dbg.log"));
+    OpenLogger(logger, folder.File("dbg.log"));
     logger.Error("first");
     logger.Write("", "second", LibLogging::LOG_PLAIN);
     const auto texts = capture.Texts();
     ASSERT_EQ(texts.size(), 2u);
-    EXPECT_EQ(texts[0] + texts[1], ReadFile(folder.Path("dbg.log")));
+    EXPECT_EQ(texts[0] + texts[1], ReadTextFile(folder.File("dbg.log")));
     EXPECT_EQ(texts[1], ": second\r\n");
 }
 
 TEST(LoggerDisabled, WritesNothingAnywhere)
 {
     DebugCapture capture;
-    ScratchFolder folder;
+    ScopedTempFolder folder;
     {
         Logger neverOpened(7);
         neverOpened.enabled = true;
         neverOpened.Error("dropped");
         neverOpened.Write("", "dropped", LibLogging::LOG_PLAIN);
     }
-    EXPECT_TRUE(folder.Names().empty());
+    EXPECT_TRUE(FileNames(folder).empty());
 
     Logger notEnabled(7);
-    notEnabled.Init(folder.Path("off.log"));
+    notEnabled.Init(folder.File("off.log"));
     notEnabled.Error("dropped");
     notEnabled.Debug("dropped");
-    EXPECT_EQ(ReadFile(folder.Path("off.log")), "");
+    EXPECT_EQ(ReadTextFile(folder.File("off.log")), "");
     EXPECT_TRUE(capture.Texts().empty());
 }
 
 TEST(LoggerOpen, UnopenableFolderLeavesTheLoggerClosed)
 {
     DebugCapture capture;
-    ScratchFolder folder;
+    ScopedTempFolder folder;
     Logger logger(7);
-    OpenLogger(logger, folder.Path("missing/sub/x.log"));
+    OpenLogger(logger, folder.File("missing/sub/x.log"));
     logger.Error("dropped");
-    EXPECT_TRUE(folder.Names().empty());
+    EXPECT_TRUE(FileNames(folder).empty());
     EXPECT_TRUE(capture.Texts().empty());
 }
 } // namespace
