@@ -3,8 +3,10 @@
 #include "ui/Language.h"
 #include "ui/WxStringUtil.h"
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 #include <wx/intl.h>
+#include <wx/msgdlg.h>
 
 TEST(WxStringToStdString, ConvertsThroughWindows1252)
 {
@@ -74,4 +76,25 @@ TEST(Locale, UnknownLanguageFallsBackSilently)
     EXPECT_TRUE(result == 0 || result == 2) << result;
     EXPECT_TRUE(noBoxes.Seen().empty());
     cell.reset();
+}
+
+TEST(Harness, WxAssertionFailsTheTest)
+{
+    EXPECT_NONFATAL_FAILURE(wxFAIL_MSG("deliberate"), "deliberate");
+}
+
+TEST(Harness, ModalBoxesAreAnsweredWithoutBeingShown)
+{
+    GuiTest::ModalAnswerer answerer;
+    answerer.Answer({wxID_OK});
+    wxMessageDialog box(nullptr, "Text", "Information", wxOK | wxCENTRE);
+    EXPECT_EQ(box.ShowModal(), wxID_OK);
+    ASSERT_EQ(answerer.Seen().size(), 1u);
+    EXPECT_EQ(answerer.Seen()[0], "Information");
+    EXPECT_NONFATAL_FAILURE(
+        {
+            wxMessageDialog unexpected(nullptr, "Text", "Fehler", wxOK);
+            unexpected.ShowModal();
+        },
+        "unexpected modal dialog");
 }
