@@ -47,15 +47,13 @@ int acPKCS11::UnblockPIN(int target)
 
 int acPKCS11::SetPinAttribute(int target, uint32_t attributeType)
 {
-    if (target < PIN_TARGET_SIGNATURE || target > PIN_TARGET_INFOBOX)
+    const auto setAttributes = Functions().C_SetAttributeValue;
+    if (target < PIN_TARGET_SIGNATURE || target > PIN_TARGET_INFOBOX || !setAttributes)
         return PIN_RESULT_OTHER;
-    LogDebugValue("PIN operation on", kPinObjects[target].label);
     const PinObject& pinObject = kPinObjects[target];
+    LogDebugValue("PIN operation on", pinObject.label);
     CK_OBJECT_HANDLE object = 0;
     if (!FindObject(pinObject.label, static_cast<uint32_t>(pinObject.objectClass), object))
-        return PIN_RESULT_OTHER;
-    const auto setAttributes = Functions().C_SetAttributeValue;
-    if (!setAttributes)
         return PIN_RESULT_OTHER;
     CK_BYTE zero = 0;
     CK_ATTRIBUTE attribute = {attributeType, &zero, 1};
