@@ -42,10 +42,13 @@ ASN1Object MakeCollection(ASN1Object collection, const std::vector<Component>& m
     return collection;
 }
 
-// The INTEGER as it stands in the certificate, sign and leading octets included.
+// The INTEGER as it stands in the certificate, sign and leading octets included; empty without
+// a certificate.
 ASN1Integer SerialNumberOf(const X509* certificate)
 {
     ASN1Integer serial;
+    if (certificate == nullptr)
+        return serial;
     const ByteVector der = EncodeDER(X509_get0_serialNumber(certificate), i2d_ASN1_INTEGER);
     serial.SetContent(ASN1Object(der).GetContent());
     return serial;
@@ -232,7 +235,7 @@ bool PKCS7encoder::AddSigner(const SignerInfo& signer)
         return false;
     signedData.AddDigestAlgorithm(*digest);
     signedData.AddSignerInfo(signer);
-    cached.reset();
+    dirty = true;
     return true;
 }
 
@@ -241,14 +244,17 @@ bool PKCS7encoder::AddCertificate(const Certificate& certificate)
     if (!certificate.HasCertificate())
         return false;
     signedData.AddCertificate(certificate);
-    cached.reset();
+    dirty = true;
     return true;
 }
 
 const ASN1Object& PKCS7encoder::GetASN1Object() const
 {
-    if (!cached)
+    if (dirty)
+    {
         cached = std::make_unique<ContentInfoSignedData>(signedData.GetASN1Object());
+        dirty = false;
+    }
     return cached->GetASN1Object();
 }
 

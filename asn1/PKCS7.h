@@ -188,13 +188,14 @@ public:
     // Both refuse (false, nothing added) a signer or certificate without a certificate.
     bool AddSigner(const SignerInfo& signer);
     bool AddCertificate(const Certificate& certificate);
-    // The whole ContentInfo of type signedData, rebuilt after a change; the reference is
-    // valid until the next AddSigner or AddCertificate.
+    // The whole ContentInfo of type signedData, rebuilt after a change; the reference stays
+    // valid until the first call after the next AddSigner or AddCertificate.
     const ASN1Object& GetASN1Object() const override;
 
 private:
     SignedData signedData;
     mutable std::unique_ptr<ContentInfoSignedData> cached;
+    mutable bool dirty = true;
 };
 
 } // namespace Corvane

@@ -217,6 +217,8 @@ TEST(PKCS7EncoderTest, RebuiltOnlyAfterAChange)
     EXPECT_EQ(encoder.GetASN1Object().Encode(), withoutCertificate);
 
     ASSERT_TRUE(encoder.AddCertificate(certificate));
+    // the element handed out before stays intact until the encoder is asked again
+    EXPECT_EQ(first->Encode(), withoutCertificate);
     PKCS7Ptr p7 = ParsePKCS7(Encode(encoder));
     ASSERT_NE(p7, nullptr);
     EXPECT_EQ(sk_X509_num(p7->d.sign->cert), 1);
@@ -229,6 +231,9 @@ TEST(PKCS7EncoderTest, EmptyCertificateIsRefused)
     const Corvane::Certificate certificate(empty);
     EXPECT_FALSE(certificate.HasCertificate());
     EXPECT_EQ(certificate.GetASN1Object().Encode(), ByteVector({0x05, 0x00}));
+
+    EXPECT_EQ(Corvane::IssuerAndSerialNumber(certificate).GetASN1Object().Encode(),
+              ByteVector({0x30, 0x04, 0x30, 0x00, 0x02, 0x00}));
 
     const Corvane::SignerInfo signer(certificate, Signature({1, 2}));
     EXPECT_FALSE(signer.IsValid());
