@@ -44,7 +44,7 @@ INSTANTIATE_TEST_SUITE_P(Lengths, LengthTest,
                          testing::Values(0, 1, 127, 128, 200, 255, 256, 65535, 65536, 70000,
                                          16777215, 16777216));
 
-TEST(LengthTest, OctetsOfTheSpecifiedExamples)
+TEST(LengthTest, OctetsOfKnownLengths)
 {
     struct Case
     {
@@ -149,7 +149,7 @@ INSTANTIATE_TEST_SUITE_P(Arcs, OIDTest,
                                          "1.2.16384", "1.2.2097151", "1.2.2097152",
                                          "1.2.4294967295", "2.5.0.0.0", "1.2.00840.0001"));
 
-TEST(OIDTest, SpecifiedEncodings)
+TEST(OIDTest, KnownEncodings)
 {
     struct Case
     {

@@ -59,7 +59,7 @@ TEST(Base64LineEncoderTest, AgreesWithLibcryptoForEveryLineMode)
     }
 }
 
-TEST(Base64LineEncoderTest, SpecifiedExamples)
+TEST(Base64LineEncoderTest, KnownTextsAndLineBreaks)
 {
     EXPECT_EQ(Base64LineEncoder(0).Encode({'a', 'b', 'c'}), "YWJj");
     EXPECT_EQ(Base64LineEncoder(0).Encode({}), "");
