@@ -1,5 +1,6 @@
 // The card list as the start-up refresh and the reload button fill it from the card-list worker.
 #include "tests/ui/FrameFixture.h"
+#include "token/HexText.h"
 #include "ui/WindowIds.h"
 
 #include <openssl/x509.h>
@@ -29,8 +30,7 @@ std::string CommonName(const ByteVector& der)
 ByteVector Hex(const std::string& text)
 {
     ByteVector bytes;
-    for (size_t i = 0; i + 1 < text.size(); i += 2)
-        bytes.push_back(static_cast<unsigned char>(std::stoi(text.substr(i, 2), nullptr, 16)));
+    HexStr2BinData(text, bytes);
     return bytes;
 }
 

@@ -1,6 +1,7 @@
 // The Infobox entry rule against the simulated card module, for both kinds of card.
 #include "ui/cards/InfoboxEntryList.h"
 #include "sim/cardmodule/testsupport/SimEnvironment.h"
+#include "token/HexText.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +10,7 @@ namespace
 ByteVector Hex(const std::string& text)
 {
     ByteVector bytes;
-    for (size_t i = 0; i + 1 < text.size(); i += 2)
-        bytes.push_back(static_cast<unsigned char>(std::stoi(text.substr(i, 2), nullptr, 16)));
+    HexStr2BinData(text, bytes);
     return bytes;
 }
 
