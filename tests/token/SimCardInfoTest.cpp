@@ -176,6 +176,7 @@ TEST_F(SimCards, PinOperationsEveryTargetAndOutcome)
         bool unblock;
         std::function<std::vector<DialogAnswer>(const Target&)> answers;
         int result;
+        std::function<void(QuendrySim::Pin&)> prepare = nullptr;
     };
     const Outcome outcomes[] = {
         {"changed", false,
@@ -215,12 +216,31 @@ TEST_F(SimCards, PinOperationsEveryTargetAndOutcome)
              return std::vector<DialogAnswer>{DialogAnswer::Enter({t.puk, t.newValue})};
          },
          PIN_RESULT_DONE},
+        {"wrong on the last try", false,
+         [](const Target& t) {
+             return std::vector<DialogAnswer>{DialogAnswer::Enter({t.wrong, t.newValue})};
+         },
+         PIN_RESULT_LOCKED, [](QuendrySim::Pin& pin) { pin.retries = 1; }},
+        {"locked", false,
+         [](const Target& t) {
+             return std::vector<DialogAnswer>{DialogAnswer::Enter({t.value, t.newValue})};
+         },
+         PIN_RESULT_LOCKED, [](QuendrySim::Pin& pin) { pin.retries = 0; }},
+        {"PUK locked", true,
+         [](const Target& t) {
+             return std::vector<DialogAnswer>{DialogAnswer::Enter({t.puk, t.newValue})};
+         },
+         PIN_RESULT_LOCKED, [](QuendrySim::Pin& pin) { pin.pukRetries = 0; }},
     };
     Start();
     for (const Target& target : targets)
     {
         for (const Outcome& outcome : outcomes)
         {
+            if (outcome.prepare)
+                EditCards(
+                    [&](QuendrySim::CardSet& set)
+                    { outcome.prepare(*CardOfType(set, target.cardType).FindPin(target.pin)); });
             Script(outcome.answers(target));
             OpenCard(target.cardType);
             const int result = outcome.unblock ? wrapper->UnblockPIN(target.target)
