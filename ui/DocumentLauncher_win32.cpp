@@ -1,7 +1,8 @@
-#include <shellapi.h>
 #include <string>
-#include <windows.h>
+#include <wx/msw/wrapwin.h>
 #include <wx/string.h>
+
+#include <shellapi.h>
 
 bool OpenWithDesktop(const std::string& path)
 {
