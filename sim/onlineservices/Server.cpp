@@ -1,5 +1,6 @@
 #include "sim/onlineservices/Server.h"
 
+#include "sim/onlineservices/TestPki.h"
 #include "sim/onlineservices/Wire.h"
 
 #include <arpa/inet.h>
@@ -82,31 +83,15 @@ void ReplaceAll(std::string& text, const std::string& from, const std::string& t
         text.replace(at, from.size(), to);
 }
 
-struct BioDeleter
-{
-    void operator()(BIO* bio) const { BIO_free(bio); }
-};
-struct X509Deleter
-{
-    void operator()(X509* certificate) const { X509_free(certificate); }
-};
-struct KeyDeleter
-{
-    void operator()(EVP_PKEY* key) const { EVP_PKEY_free(key); }
-};
-
 bool LoadCredentials(SSL_CTX* context, const ServerOptions& options)
 {
-    std::unique_ptr<BIO, BioDeleter> certificateBio(
+    BioPtr certificateBio(
         BIO_new_mem_buf(options.certificatePem.data(), int(options.certificatePem.size())));
-    std::unique_ptr<BIO, BioDeleter> keyBio(
-        BIO_new_mem_buf(options.keyPem.data(), int(options.keyPem.size())));
+    BioPtr keyBio(BIO_new_mem_buf(options.keyPem.data(), int(options.keyPem.size())));
     if (!certificateBio || !keyBio)
         return false;
-    std::unique_ptr<X509, X509Deleter> certificate(
-        PEM_read_bio_X509(certificateBio.get(), nullptr, nullptr, nullptr));
-    std::unique_ptr<EVP_PKEY, KeyDeleter> key(
-        PEM_read_bio_PrivateKey(keyBio.get(), nullptr, nullptr, nullptr));
+    CertificatePtr certificate(PEM_read_bio_X509(certificateBio.get(), nullptr, nullptr, nullptr));
+    KeyPtr key(PEM_read_bio_PrivateKey(keyBio.get(), nullptr, nullptr, nullptr));
     return certificate && key && SSL_CTX_use_certificate(context, certificate.get()) == 1 &&
            SSL_CTX_use_PrivateKey(context, key.get()) == 1 &&
            SSL_CTX_check_private_key(context) == 1;
@@ -180,7 +165,11 @@ bool Server::Start(const ServerOptions& options, std::string& error)
 
 void Server::Stop()
 {
-    stopping = true;
+    {
+        // Under the lock, so a worker that is about to wait out a delay cannot miss it.
+        std::lock_guard<std::mutex> lock(mutex);
+        stopping = true;
+    }
     changed.notify_all();
     if (thread.joinable())
         thread.join();

@@ -11,12 +11,6 @@ namespace OnlineServicesSim
 {
 namespace
 {
-struct BioDeleter
-{
-    void operator()(BIO* bio) const { BIO_free(bio); }
-};
-using BioPtr = std::unique_ptr<BIO, BioDeleter>;
-
 struct ExtensionDeleter
 {
     void operator()(X509_EXTENSION* extension) const { X509_EXTENSION_free(extension); }

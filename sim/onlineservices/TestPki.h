@@ -1,5 +1,6 @@
 #pragma once
 
+#include <openssl/bio.h>
 #include <openssl/evp.h>
 #include <openssl/x509.h>
 
@@ -9,6 +10,10 @@
 namespace OnlineServicesSim
 {
 
+struct BioDeleter
+{
+    void operator()(BIO* bio) const { BIO_free(bio); }
+};
 struct KeyDeleter
 {
     void operator()(EVP_PKEY* key) const { EVP_PKEY_free(key); }
@@ -17,6 +22,7 @@ struct CertificateDeleter
 {
     void operator()(X509* certificate) const { X509_free(certificate); }
 };
+using BioPtr = std::unique_ptr<BIO, BioDeleter>;
 using KeyPtr = std::unique_ptr<EVP_PKEY, KeyDeleter>;
 using CertificatePtr = std::unique_ptr<X509, CertificateDeleter>;
 
