@@ -5,7 +5,6 @@
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
-#include <cstdlib>
 #include <map>
 
 namespace OnlineServicesSim
@@ -120,8 +119,9 @@ bool ReadCalls(const Value& value, EndpointScript& entry, std::string& error)
     }
     for (const auto& member : value.GetObject())
     {
-        const unsigned long call = std::strtoul(member.name.GetString(), nullptr, 10);
-        if (call == 0 || !ReadReply(member.value, entry.calls[unsigned(call)], error))
+        uint64_t call = 0;
+        if (!ParseDecimal(Text(member.name), UINT32_MAX, call) || call == 0 ||
+            !ReadReply(member.value, entry.calls[unsigned(call)], error))
         {
             error = error.empty() ? "call numbers count from 1" : error;
             return false;
@@ -155,6 +155,20 @@ bool ReadEndpoint(const Value& value, EndpointScript& entry, std::string& error)
     return true;
 }
 } // namespace
+
+bool ParseDecimal(const std::string& text, uint64_t max, uint64_t& value)
+{
+    value = 0;
+    if (text.empty())
+        return false;
+    for (char digit : text)
+    {
+        if (digit < '0' || digit > '9' || value > (max - uint64_t(digit - '0')) / 10)
+            return false;
+        value = value * 10 + uint64_t(digit - '0');
+    }
+    return true;
+}
 
 bool ParseScript(const std::string& jsonText, Script& script, std::string& error)
 {

@@ -2,6 +2,7 @@
 
 #include "sim/onlineservices/Server.h"
 
+#include <cstdint>
 #include <string>
 
 namespace OnlineServicesSim
@@ -15,5 +16,8 @@ namespace OnlineServicesSim
 //   "drop": "never" | "before-answer" | "after-headers" | "inside-body",
 //   "dropAfterBodyBytes": N, "delayMs": N, "openSession": true }
 bool ParseScript(const std::string& jsonText, Script& script, std::string& error);
+
+// A number written in decimal digits alone, at most max: no sign, blank or wrap-around.
+bool ParseDecimal(const std::string& text, uint64_t max, uint64_t& value);
 
 } // namespace OnlineServicesSim

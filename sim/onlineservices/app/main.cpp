@@ -2,17 +2,18 @@
 // Serves the simulated online services on 127.0.0.1 until it is interrupted. With --tls it
 // makes a test CA and a server certificate and writes the CA to FOLDER/ca.pem for clients.
 
+#include "sim/onlineservices/ScriptFile.h"
 #include "sim/onlineservices/Server.h"
 #include "sim/onlineservices/TestPki.h"
 
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <pthread.h>
+#include <signal.h>
 #include <sstream>
 #include <string>
-#include <unistd.h>
 
 namespace
 {
@@ -23,9 +24,27 @@ void OnSignal(int)
     interrupted = 1;
 }
 
+// Blocks SIGINT and SIGTERM before the server's threads start, so they inherit the mask and an
+// interrupt is held until the main thread waits for it, even one sent right after the port is
+// printed. Returns the mask to wait with.
+sigset_t HoldInterrupts()
+{
+    sigset_t interrupts;
+    sigset_t waitMask;
+    sigemptyset(&interrupts);
+    sigaddset(&interrupts, SIGINT);
+    sigaddset(&interrupts, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &interrupts, &waitMask);
+    sigdelset(&waitMask, SIGINT);
+    sigdelset(&waitMask, SIGTERM);
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+    return waitMask;
+}
+
 struct Arguments
 {
-    unsigned long port = 0;
+    uint64_t port = 0;
     std::string scriptFile;
     std::string tlsFolder;
 };
@@ -36,7 +55,10 @@ bool ParseArguments(int argc, char** argv, Arguments& arguments)
     {
         const std::string name = argv[i];
         if (name == "--port")
-            arguments.port = std::strtoul(argv[i + 1], nullptr, 10);
+        {
+            if (!OnlineServicesSim::ParseDecimal(argv[i + 1], UINT16_MAX, arguments.port))
+                return false;
+        }
         else if (name == "--script")
             arguments.scriptFile = argv[i + 1];
         else if (name == "--tls")
@@ -44,7 +66,7 @@ bool ParseArguments(int argc, char** argv, Arguments& arguments)
         else
             return false;
     }
-    return argc % 2 == 1 && arguments.port <= 65535;
+    return argc % 2 == 1;
 }
 
 bool LoadScriptFile(OnlineServicesSim::Server& server, const std::string& path)
@@ -94,6 +116,7 @@ int main(int argc, char** argv)
     OnlineServicesSim::Server server;
     if (!arguments.scriptFile.empty() && !LoadScriptFile(server, arguments.scriptFile))
         return 1;
+    const sigset_t waitMask = HoldInterrupts();
     server.SetObserver(
         [](const OnlineServicesSim::RecordedRequest& request)
         {
@@ -107,10 +130,8 @@ int main(int argc, char** argv)
         return 1;
     }
     std::cout << "listening on 127.0.0.1:" << server.Port() << std::endl;
-    std::signal(SIGINT, OnSignal);
-    std::signal(SIGTERM, OnSignal);
     while (!interrupted)
-        pause();
+        sigsuspend(&waitMask);
     server.Stop();
     return 0;
 }

@@ -122,6 +122,17 @@ TEST_F(SimExecutableTest, TlsWritesTheCaThatItsCertificateChainsTo)
     EXPECT_EQ(sim.Stop(), 0);
 }
 
+TEST_F(SimExecutableTest, ATerminationRightAfterTheStartEndsItCleanly)
+{
+    for (int run = 0; run < 10; ++run)
+    {
+        SCOPED_TRACE(run);
+        SimProcess sim({});
+        PortOf(sim.ReadLine());
+        EXPECT_EQ(sim.Stop(), 0);
+    }
+}
+
 TEST_F(SimExecutableTest, ABadScriptOrArgumentEndsWithAnError)
 {
     std::ofstream(folder / "bad.json") << "{ nope";
@@ -129,7 +140,10 @@ TEST_F(SimExecutableTest, ABadScriptOrArgumentEndsWithAnError)
         {"--script", (folder / "bad.json").string()},
         {"--script", (folder / "missing.json").string()},
         {"--colour", "blue"},
-        {"--port"}};
+        {"--port"},
+        {"--port", "http"},
+        {"--port", "80x"},
+        {"--port", "65536"}};
     for (const auto& arguments : cases)
     {
         SimProcess sim(arguments);

@@ -81,6 +81,9 @@ TEST_F(SimServerTest, BrokenScriptsAreRefusedWithAReason)
                              R"({"a": {"every": {"status": "x"}}})",
                              R"({"a": {"every": {"framing": "sideways"}}})",
                              R"({"a": {"calls": {"0": {}}}})",
+                             R"({"a": {"calls": {"1x": {}}}})",
+                             R"({"a": {"calls": {"-1": {}}}})",
+                             R"({"a": {"calls": {"4294967297": {}}}})",
                              R"({"a": {"unknown": {}}})",
                              R"({"a": {"every": {"headers": [["only name"]]}}})"};
     for (const char* script : scripts)
@@ -163,6 +166,13 @@ TEST(SimTlsServerTest, AnIndependentTlsClientTrustsTheTestCaAndNothingElse)
     ASSERT_TRUE(answer);
     EXPECT_EQ(answer->body, "{\"ok\":true}");
     EXPECT_TRUE(server.Requests().at(0).tls);
+
+    Reply closing = JsonReply("{\"closed\":true}");
+    closing.framing = Framing::CloseDelimited;
+    server.SetReply("closing", closing);
+    const auto closed = trusting.Post((kBase + "closing").c_str(), "{}", "application/json");
+    ASSERT_TRUE(closed);
+    EXPECT_EQ(closed->body, "{\"closed\":true}");
 
     OnlineServicesSim::LoopbackServer other;
     ASSERT_TRUE(other.StartTls());
