@@ -23,9 +23,23 @@ TEST(OnlineBaseAddressTest, TheBuiltInAddressIsHttpsOnTheConfiguredHost)
 {
     OnlineServicesClient::SetBaseAddressForTesting("");
     OnlineServicesClient client;
-    const std::string url = client.BuildUrl("ZmrSession");
-    EXPECT_EQ(url.rfind("https://", 0), 0u);
-    EXPECT_EQ(url.substr(url.size() - 32), "/OnlineServicesTNG/v1/ZmrSession");
+    EXPECT_EQ(client.BuildUrl("ZmrSession"),
+              "https://" QUENDRY_ONLINE_SERVICES_HOST "/OnlineServicesTNG/v1/ZmrSession");
+}
+
+// The headers of a bare JSON POST of the HTTP client, as the client's own requests must carry
+// them: the session id in no header, no cookie, nothing added.
+OnlineServicesSim::HeaderList BareJsonPostHeaders(OnlineServicesSim::LoopbackServer& server,
+                                                  const std::string& body)
+{
+    server.SetReply("bare", Json("{}"));
+    LibHttp2::HTTPClient http;
+    http.SetUrl(server.BaseUrl() + "bare");
+    http.Request().SetMethod(LibHttp2::METHOD_POST);
+    http.SetBody(body);
+    http.AddHeader("Content-Type", "application/json");
+    EXPECT_TRUE(http.Request().SendRequest());
+    return server.Requests().back().headers;
 }
 
 TEST_F(OnlineClientTest, TheSessionIdTravelsPercentEncodedInTheStepPath)
@@ -45,6 +59,8 @@ TEST_F(OnlineClientTest, TheSessionIdTravelsPercentEncodedInTheStepPath)
               "POST /OnlineServicesTNG/v1/CertUpdate/a%20b%2Fc-._~Z9/Acos1 HTTP/1.1");
     EXPECT_EQ(sent.sessionId, "a b/c-._~Z9");
     EXPECT_EQ(sent.body, "{}");
+    EXPECT_EQ(sent.raw, sent.head + sent.body);
+    EXPECT_EQ(sent.headers, BareJsonPostHeaders(server, "{}"));
 }
 
 TEST_F(OnlineClientTest, CreateSessionSendsOneMemberAsPrettyJson)
@@ -70,10 +86,8 @@ TEST_F(OnlineClientTest, CreateSessionSendsOneMemberAsPrettyJson)
         const auto sent = server.Requests().back();
         EXPECT_EQ(sent.requestLine, "POST /OnlineServicesTNG/v1/ZmrSession HTTP/1.1");
         EXPECT_EQ(sent.body, c.body);
-        int contentTypes = 0;
-        for (const auto& [name, value] : sent.headers)
-            contentTypes += name == "Content-Type" && value == "application/json";
-        EXPECT_EQ(contentTypes, 1);
+        EXPECT_EQ(sent.raw, sent.head + sent.body);
+        EXPECT_EQ(sent.headers, BareJsonPostHeaders(server, c.body));
     }
 }
 
@@ -91,6 +105,15 @@ Reply DroppedReply()
 {
     Reply reply;
     reply.drop = Drop::BeforeAnswer;
+    return reply;
+}
+
+// A valid answer padded with blanks past the HTTP client's limit, without a length.
+Reply OversizedReply()
+{
+    Reply reply = Json("{\"sessionid\": \"big\", \"toBeSigned\": \"t\"}");
+    reply.fillerBytes = LibHttp2::kMaxBodySize;
+    reply.framing = OnlineServicesSim::Framing::Chunked;
     return reply;
 }
 
@@ -117,6 +140,12 @@ TEST_F(OnlineClientTest, EveryStatusAndBodyCaseOfTheWrittenOutFrame)
          "",
          "unchanged"},
         {"no answer", DroppedReply(), false, {"error in webcall create session"}, "", "unchanged"},
+        {"answer above the size limit",
+         OversizedReply(),
+         false,
+         {"error in webcall create session"},
+         "",
+         "unchanged"},
         {"empty body", Json(""), false, {"error parsing json"}, "", "unchanged"},
         {"not json", Json("{sessionid: 1}"), false, {"error parsing json"}, "", "unchanged"},
         {"two roots", Json("{} {}"), false, {"error parsing json"}, "", "unchanged"},
@@ -215,12 +244,17 @@ TEST_F(OnlineClientTest, TheWrittenOutFrameRunsOverTlsWithTheTestCa)
     ASSERT_TRUE(secure.StartTls());
     secure.SetReply("ZmrSession", Json("{\"sessionid\": \"tls\", \"toBeSigned\": \"t\"}"));
     OnlineServicesClient::SetBaseAddressForTesting(secure.BaseUrl());
+    Reply closeDelimited = Json("{\"sessionid\": \"tls\", \"toBeSigned\": \"t\"}");
+    closeDelimited.framing = OnlineServicesSim::Framing::CloseDelimited;
+    secure.SetReply("ZmrSession", 2, closeDelimited);
     const struct
     {
         const char* name;
         std::string caFile;
         bool result;
-    } cases[] = {{"trusted", secure.CaFile(), true}, {"untrusted", "", false}};
+    } cases[] = {{"trusted", secure.CaFile(), true},
+                 {"trusted, answer ends with the connection", secure.CaFile(), true},
+                 {"untrusted", "", false}};
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.name);
@@ -237,7 +271,7 @@ TEST_F(OnlineClientTest, TheWrittenOutFrameRunsOverTlsWithTheTestCa)
         EXPECT_EQ(log.Errors(), errors);
     }
     LibHttp2::SetTransportSettingsForTesting({});
-    ASSERT_EQ(secure.Requests().size(), 1u);
+    ASSERT_EQ(secure.Requests().size(), 2u);
     EXPECT_TRUE(secure.Requests()[0].tls);
 }
 } // namespace

@@ -53,6 +53,15 @@ TEST_F(StepRequestTest, AStepGoesToItsSessionPathWithItsMembersInOrder)
               "{\n    \"rndIcc\": \"01\",\n    \"rndIfd\": \"02\",\n    \"vkDecSm\": \"03\"\n}");
 }
 
+// A string member padded with blanks past the HTTP client's limit, without a length.
+Reply Oversized()
+{
+    Reply reply = Json("{\"a\": \"b\"}");
+    reply.fillerBytes = LibHttp2::kMaxBodySize;
+    reply.framing = OnlineServicesSim::Framing::CloseDelimited;
+    return reply;
+}
+
 TEST_F(StepRequestTest, EveryStatusAndBodyCaseOfTheGenericFrame)
 {
     Reply dropped;
@@ -76,6 +85,9 @@ TEST_F(StepRequestTest, EveryStatusAndBodyCaseOfTheGenericFrame)
         {"cut off", dropped, false, {"error in webcall"}},
         {"not json", Json("nope"), false, {"error parsing json"}},
         {"array root", Json("[\"a\"]"), false, {"error json root is not an object"}},
+        {"number root", Json("5"), false, {"error json root is not an object"}},
+        {"blanks only", Json("  "), false, {"error parsing json"}},
+        {"above the size limit", Oversized(), false, {"error in webcall"}},
         {"deeply nested root",
          Json(OnlineServicesSim::DeepArrays(300000)),
          false,
