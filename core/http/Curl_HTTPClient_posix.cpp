@@ -197,6 +197,54 @@ int OnProgress(void* context, curl_off_t downTotal, curl_off_t downNow, curl_off
     return 1;
 }
 
+using NamedValues = std::vector<std::pair<std::string, std::string>>;
+
+// Lines of the same name replace the earlier value in its place, as WinINet's add-or-replace
+// does; "Expect" and "Cache-Control" are dropped. False when a line had to be refused.
+bool MergeHeaderLines(const std::vector<std::string>& headerLines, NamedValues& merged)
+{
+    bool allSafe = true;
+    for (const auto& line : headerLines)
+    {
+        std::string name;
+        std::string value;
+        if (!SplitHeaderLine(line, name, value))
+        {
+            LogError("error HttpAddRequestHeaders");
+            LogError("header line holds CR or LF or no name");
+            allSafe = false;
+            continue;
+        }
+        if (IsSuppressedHeader(name))
+            continue;
+        auto same =
+            std::find_if(merged.begin(), merged.end(),
+                         [&](const auto& entry) { return SameHeaderName(entry.first, name); });
+        if (same == merged.end())
+            merged.emplace_back(name, value);
+        else
+            same->second = value;
+    }
+    return allSafe;
+}
+
+// The caller's headers in libcurl's spelling, then the fixed ones; libcurl's own "Expect" and
+// "Cache-Control" are switched off, and so is its form type when the caller names no type.
+std::vector<std::string> CurlHeaderLines(const NamedValues& merged)
+{
+    std::vector<std::string> lines;
+    bool hasContentType = false;
+    for (const auto& [name, value] : merged)
+    {
+        lines.push_back(value.empty() ? name + ";" : name + ": " + value);
+        hasContentType = hasContentType || SameHeaderName(name, "Content-Type");
+    }
+    lines.insert(lines.end(), {"Pragma: no-cache", "Expect:", "Cache-Control:"});
+    if (!hasContentType)
+        lines.push_back("Content-Type:");
+    return lines;
+}
+
 } // namespace
 
 class Curl_HTTPClient : public RequestObject
@@ -213,43 +261,11 @@ private:
     bool Finish(CURLcode code, Exchange& exchange);
 };
 
-// Lines of the same name replace the earlier value in its place, as WinINet's
-// add-or-replace does; "Expect" and "Cache-Control" are dropped, libcurl's own too.
 bool Curl_HTTPClient::BuildHeaderList(HeaderList& list) const
 {
-    bool allSafe = true;
-    std::vector<std::pair<std::string, std::string>> merged;
-    for (const auto& line : headerLines)
-    {
-        std::string name;
-        std::string value;
-        if (!SplitHeaderLine(line, name, value))
-        {
-            LogError("error HttpAddRequestHeaders");
-            LogError("header line holds CR or LF or no name");
-            allSafe = false;
-            continue;
-        }
-        if (IsSuppressedHeader(name))
-            continue;
-        auto same = merged.begin();
-        while (same != merged.end() && !SameHeaderName(same->first, name))
-            ++same;
-        if (same == merged.end())
-            merged.emplace_back(name, value);
-        else
-            same->second = value;
-    }
-    std::vector<std::string> lines;
-    for (const auto& [name, value] : merged)
-        lines.push_back(value.empty() ? name + ";" : name + ": " + value);
-    lines.insert(lines.end(), {"Pragma: no-cache", "Expect:", "Cache-Control:"});
-    bool hasContentType = false;
-    for (const auto& entry : merged)
-        hasContentType = hasContentType || SameHeaderName(entry.first, "Content-Type");
-    if (!hasContentType)
-        lines.push_back("Content-Type:"); // libcurl would announce a form otherwise
-    for (const auto& line : lines)
+    NamedValues merged;
+    const bool allSafe = MergeHeaderLines(headerLines, merged);
+    for (const auto& line : CurlHeaderLines(merged))
     {
         curl_slist* grown = curl_slist_append(list.get(), line.c_str());
         if (grown == nullptr)
