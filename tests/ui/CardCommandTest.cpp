@@ -254,3 +254,47 @@ TEST_F(CardCommandTest, UnreadableCertificateIsNotHandedOn)
     EXPECT_TRUE(launched.empty());
     unsetenv("TEMP");
 }
+
+TEST_F(CardCommandTest, CardsWithTheSameSerialUseTheFirstSlot)
+{
+    KeepCardTypes({1, 2});
+    cards.slots[1].card->serial = cards.slots[0].card->serial;
+    cards.dialog = {DialogAnswer::Enter({"123456", "135790"})};
+    SaveCards();
+    OpenFrame();
+    Press(ID_CHANGE_SIG_PIN);
+    EXPECT_EQ(StatusText(), wxString::FromUTF8("PIN Änderung erfolgreich!"));
+    const QuendrySim::CardSet after = sim.Load();
+    EXPECT_EQ(after.slots[0].card->pins.at("SIG").value, "135790");
+    EXPECT_EQ(after.slots[1].card->pins.at("SIG").value, "123456");
+}
+
+TEST_F(CardCommandTest, CardThatCannotBeReachedEndsTheCommandSilently)
+{
+    const struct
+    {
+        const char* name;
+        bool removeCard;
+        bool failSession;
+    } cases[] = {{"card taken out", true, false}, {"session refused", false, true}};
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        KeepCardTypes({1});
+        OpenFrame();
+        cards = sim.Load();
+        if (c.removeCard)
+            cards.slots[0].card.reset();
+        if (c.failSession)
+            cards.faults.push_back({"C_OpenSession", 0x30, 0, 1, 0});
+        cards.dialog = {DialogAnswer::Enter({"123456", "135790"})};
+        SaveCards();
+        Press(ID_CHANGE_SIG_PIN);
+        EXPECT_EQ(StatusText(), wxString());
+        int pinDialogs = 0;
+        for (const std::string& name : CallNames())
+            pinDialogs += name == "dialog";
+        EXPECT_EQ(pinDialogs, 0);
+        CloseFrame();
+    }
+}
