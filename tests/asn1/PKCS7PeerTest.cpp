@@ -39,7 +39,7 @@ protected:
 
     slcertificate holder;
     ByteVector data;
-    TempDir folder;
+    ScopedTempFolder folder;
 };
 
 TEST_P(SignedDataPeerTest, OpensslCmsVerifiesAndRejectsAFlippedByte)

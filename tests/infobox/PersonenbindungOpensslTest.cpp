@@ -1,7 +1,7 @@
 #include "infobox/Personenbindung.h"
 #include "tests/infobox/PersonenbindungFields.h"
-#include "tests/infobox/TempFolder.h"
 #include "tests/infobox/TestBytes.h"
+#include "tests/platform/ScopedTempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -23,11 +23,9 @@ namespace fs = std::filesystem;
 // Runs "openssl asn1parse -genconf"; empty on failure.
 ByteVector Generate(const std::string& config)
 {
-    TempFolder folder;
-    if (folder.path.empty())
-        return {};
-    const fs::path cnf = folder.path / "record.cnf";
-    const fs::path der = folder.path / "record.der";
+    const ScopedTempFolder folder;
+    const fs::path cnf = folder.Path() / "record.cnf";
+    const fs::path der = folder.Path() / "record.der";
     std::ofstream(cnf, std::ios::binary) << config;
     const std::string command = "openssl asn1parse -genconf '" + cnf.string() + "' -out '" +
                                 der.string() + "' -noout >/dev/null 2>&1";

@@ -1,8 +1,8 @@
 #include "infobox/Personenbindung.h"
 #include "core/logging/Logger.h"
 #include "tests/infobox/PersonenbindungFields.h"
-#include "tests/infobox/TempFolder.h"
 #include "tests/infobox/TestBytes.h"
+#include "tests/platform/ScopedTempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -203,17 +203,15 @@ std::vector<std::string> ErrorTexts(const std::string& log)
     return texts;
 }
 
-// Opens logger 0, which the program never opens, parses, and exits with 0 when the log holds
-// exactly the expected error texts. Run in a child process, so the logger stays closed for every
-// other test.
-[[noreturn]] void ParseWithLoggerZero(const ByteVector& bytes,
-                                      const std::vector<std::string>& expected)
+// Opens logger 0, which the program never opens, parses, and tells whether the log holds exactly
+// the expected error texts.
+bool LogsExactly(const ByteVector& bytes, const std::vector<std::string>& expected)
 {
-    TempFolder folder;
+    const ScopedTempFolder folder;
     LibLogging::Logger* logger = LibLogging::Logger::GetInstance(0);
-    if (folder.path.empty() || !logger)
-        std::_Exit(2);
-    logger->Init((folder.path / "record").string());
+    if (!logger)
+        return false;
+    logger->Init(folder.File("record"));
     logger->enabled = true;
     Personenbindung().parse(bytes);
     std::ifstream in(logger->LogPath(), std::ios::binary);
@@ -222,7 +220,15 @@ std::vector<std::string> ErrorTexts(const std::string& log)
     const bool asExpected = ErrorTexts(log.str()) == expected;
     if (!asExpected)
         std::fprintf(stderr, "log:\n%s", log.str().c_str());
-    std::exit(asExpected ? 0 : 1);
+    return asExpected;
+}
+
+// Run in a child process, so the logger stays closed for every other test; the folder is gone
+// before the child exits.
+[[noreturn]] void ParseWithLoggerZero(const ByteVector& bytes,
+                                      const std::vector<std::string>& expected)
+{
+    std::exit(LogsExactly(bytes, expected) ? 0 : 1);
 }
 
 TEST(PersonenbindungDeathTest, ReportsEachFaultOnLoggerZero)

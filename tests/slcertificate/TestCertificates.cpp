@@ -7,8 +7,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -170,19 +168,6 @@ ByteVector Digest(const EVP_MD* digest, const ByteVector& data)
     unsigned int length = 0;
     Require(EVP_Digest(data.data(), data.size(), value, &length, digest, nullptr) == 1, "digest");
     return ByteVector(value, value + length);
-}
-
-TempDir::TempDir()
-{
-    std::string pattern = (std::filesystem::temp_directory_path() / "quendry-test-XXXXXX").string();
-    Require(mkdtemp(pattern.data()) != nullptr, "mkdtemp");
-    path = pattern;
-}
-
-TempDir::~TempDir()
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(path, ignored);
 }
 
 void WriteFile(const std::string& path, const ByteVector& bytes)

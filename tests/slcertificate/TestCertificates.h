@@ -2,6 +2,7 @@
 
 #include "core/Bytes.h"
 #include "slcertificate/OpenSSLTypes.h"
+#include "tests/platform/ScopedTempFolder.h"
 
 #include <openssl/evp.h>
 
@@ -59,19 +60,6 @@ ByteVector WithOuterSignatureAlgorithm(X509* certificate, const std::string& oid
 // RSA PKCS#1 v1.5 over the given bytes as they are, as the card signs a DigestInfo.
 ByteVector SignRaw(EVP_PKEY* key, const ByteVector& input);
 ByteVector Digest(const EVP_MD* digest, const ByteVector& data);
-
-class TempDir
-{
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    std::string File(const std::string& name) const { return path + "/" + name; }
-
-private:
-    std::string path;
-};
 
 void WriteFile(const std::string& path, const ByteVector& bytes);
 ByteVector ReadFile(const std::string& path);

@@ -62,7 +62,7 @@ TEST_P(CertificateViewPeerTest, QueriesAgreeWithOpensslX509)
     spec.issuerCommonName = "Quendry Test CA 3";
     const slcertificate holder(MakeCertificate(spec));
 
-    TempDir folder;
+    ScopedTempFolder folder;
     WriteFile(folder.File("cert.der"), CertificateDER(holder.GetHandle()));
     const auto [status, output] =
         RunCommand("openssl x509 -inform DER -in " + folder.File("cert.der") +
@@ -81,7 +81,7 @@ TEST_P(CertificateViewPeerTest, QueriesAgreeWithOpensslX509)
 TEST_P(CertificateViewPeerTest, PublicKeyHashAgreesWithKeyBitsFromOpensslPkey)
 {
     const slcertificate holder(MakeCertificate(GetParam().spec));
-    TempDir folder;
+    ScopedTempFolder folder;
     WriteFile(folder.File("cert.der"), CertificateDER(holder.GetHandle()));
 
     // SubjectPublicKeyInfo DER: the BIT STRING is its last element; its content after the
