@@ -11,6 +11,8 @@ constexpr CK_ULONG kMaxObjects = 10;
 constexpr size_t kMinIdentityLink = 128;
 constexpr size_t kMaxIdentityLink = 3072;
 constexpr unsigned char kDerSequence = 0x30;
+constexpr const char* kWriteFailed =
+    "Fehler beim modifizieren des Kartenobjektes. (C_SetAttributeValue)";
 
 bool SerialMatches(const std::string& serial, const std::string& cin)
 {
@@ -94,6 +96,12 @@ bool acPKCS11::Login()
 bool acPKCS11::WritePersonenbindung(const std::string& cin, const ByteVector& data,
                                     std::string& message)
 {
+    // Without the write the module's PIN dialog of the login would be asked for nothing.
+    if (!Functions().C_SetAttributeValue)
+    {
+        message = kWriteFailed;
+        return false;
+    }
     const int index = FindCardForWrite(cin, message);
     if (index < 0)
         return false;
@@ -121,7 +129,7 @@ bool acPKCS11::WritePersonenbindung(const std::string& cin, const ByteVector& da
     }
     const bool written = SetValue(objects.front(), data) == CKR_OK;
     if (!written)
-        message = "Fehler beim modifizieren des Kartenobjektes. (C_SetAttributeValue)";
+        message = kWriteFailed;
     LogoutAndClose();
     return written;
 }

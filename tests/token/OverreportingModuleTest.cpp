@@ -84,3 +84,14 @@ TEST_F(OverreportingModule, AbsentFunctionsAreNeverReachedThroughOthers)
     EXPECT_EQ(wrapper->Register(0, nullptr, output), -1);
     EXPECT_EQ(calls(), before) << "no search for an object that cannot be changed";
 }
+
+TEST_F(OverreportingModule, IdentityLinkWriteWithoutTheWriteFunctionAsksForNoPin)
+{
+    ByteVector link(128, 0x5A);
+    link[0] = 0x30;
+    std::string message;
+    const int before = calls();
+    EXPECT_FALSE(wrapper->WritePersonenbindung("111111111111", link, message));
+    EXPECT_EQ(message, "Fehler beim modifizieren des Kartenobjektes. (C_SetAttributeValue)");
+    EXPECT_EQ(calls(), before);
+}
