@@ -96,7 +96,9 @@ bool acPKCS11::Login()
 bool acPKCS11::WritePersonenbindung(const std::string& cin, const ByteVector& data,
                                     std::string& message)
 {
-    // Without the write the module's PIN dialog of the login would be asked for nothing.
+    // Without the write the module's PIN dialog of the login would be asked for nothing; the
+    // module may still have to be loaded to know.
+    Init();
     if (!Functions().C_SetAttributeValue)
     {
         message = kWriteFailed;

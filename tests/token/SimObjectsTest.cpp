@@ -377,3 +377,17 @@ TEST_F(SimCards, EncryptionCertificateWrite)
         }
     }
 }
+
+TEST_F(SimCards, WritesLoadTheModuleWhenItIsNotLoaded)
+{
+    QuendrySim::CardSet set = env.Load();
+    const std::string cin = CardOfType(set, 1).serial.substr(0, 12);
+    Start();
+    wrapper->Destroy();
+    Script({DialogAnswer::Enter({"1234"})});
+    std::string message;
+    EXPECT_TRUE(wrapper->WritePersonenbindung(cin, IdentityLink(300), message)) << message;
+    wrapper->Destroy();
+    EXPECT_FALSE(wrapper->WriteEncCert(cin, ByteVector(), message));
+    EXPECT_EQ(message, "Zertifikat konnte nicht gelesen werden") << "the card was found";
+}
