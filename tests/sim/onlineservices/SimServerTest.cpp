@@ -73,6 +73,34 @@ TEST_F(SimServerTest, AScriptFromJsonAnswersPerEndpointAndPerCall)
     EXPECT_EQ(server.Requests()[2].headers.size(), server.Requests()[1].headers.size());
 }
 
+TEST(SimScriptTest, EveryReplyMemberOfAScriptReachesTheReply)
+{
+    const std::string text = R"({"e": {"calls": {"7": {
+        "status": 503, "reason": "Busy", "deepArrays": 3, "fillerBytes": 21000000,
+        "headers": [["X-A", "1"], ["X-A", "2"]], "framing": "close", "contentLength": "-1",
+        "raw": "HTTP/1.1 200\r\n", "drop": "inside-body", "dropAfterBodyBytes": 9,
+        "delayMs": 250, "openSession": true}}}})";
+    OnlineServicesSim::Script script;
+    std::string error;
+    ASSERT_TRUE(OnlineServicesSim::ParseScript(text, script, error)) << error;
+    ASSERT_EQ(script.count("e"), 1u);
+    EXPECT_FALSE(script["e"].everyCall);
+    ASSERT_EQ(script["e"].calls.count(7), 1u);
+    const Reply& reply = script["e"].calls[7];
+    EXPECT_EQ(reply.status, 503);
+    EXPECT_EQ(reply.reason, "Busy");
+    EXPECT_EQ(reply.body, "[[[]]]");
+    EXPECT_EQ(reply.fillerBytes, 21000000u);
+    EXPECT_EQ(reply.headers, (OnlineServicesSim::HeaderList{{"X-A", "1"}, {"X-A", "2"}}));
+    EXPECT_EQ(reply.framing, Framing::CloseDelimited);
+    EXPECT_EQ(reply.contentLength, "-1");
+    EXPECT_EQ(reply.raw, "HTTP/1.1 200\r\n");
+    EXPECT_EQ(reply.drop, OnlineServicesSim::Drop::InsideBody);
+    EXPECT_EQ(reply.dropAfterBodyBytes, 9u);
+    EXPECT_EQ(reply.delayMs, 250u);
+    EXPECT_TRUE(reply.openSession);
+}
+
 TEST_F(SimServerTest, BrokenScriptsAreRefusedWithAReason)
 {
     const char* scripts[] = {"not json",
