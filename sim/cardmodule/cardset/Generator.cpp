@@ -73,11 +73,11 @@ ByteVector RandomBytes(size_t count)
     return bytes;
 }
 
-KeyPtr NewKey(const KeySpec& spec)
+KeyPtr NewKey(const KeySpec& profile)
 {
-    if (spec.type == KeyType::Rsa)
-        return KeyPtr(EVP_RSA_gen(static_cast<unsigned>(spec.rsaBits)));
-    return KeyPtr(EVP_EC_gen(spec.curve));
+    if (profile.type == KeyType::Rsa)
+        return KeyPtr(EVP_RSA_gen(static_cast<unsigned>(profile.rsaBits)));
+    return KeyPtr(EVP_EC_gen(profile.curve));
 }
 
 bool AddNameEntry(X509_NAME* name, const char* field, const std::string& text)
@@ -219,8 +219,8 @@ void AddKeyObjects(Card& card, const std::string& suffix, unsigned char id, KeyT
 
 void AddInfoboxObjects(Card& card, int cardType, bool container)
 {
-    const CardSpec& spec = kCards[cardType];
-    ByteVector link = IdentityLink(spec.holder, cardType);
+    const CardSpec& profile = kCards[cardType];
+    ByteVector link = IdentityLink(profile.holder, cardType);
     const char* fixedLabels[] = {"PERSONENBINDUNG", "RFU1", "RFU2"};
     const char* entryLabels[] = {"0x01", "0x02", "0x03"};
     for (int i = 0; i < 3; ++i)
@@ -278,16 +278,16 @@ void AddFiles(Card& card, int cardType)
 
 bool MakeCard(int cardType, X509* caCertificate, EVP_PKEY* caKey, Card& card)
 {
-    const CardSpec& spec = kCards[cardType];
+    const CardSpec& profile = kCards[cardType];
     char serial[40];
     std::snprintf(serial, sizeof serial, "4711%08d%04d", 20240000 + 11 * cardType,
                   1000 + 7 * cardType); // 16 digits for the card types 0 to 8
     card.cardType = cardType;
-    card.label = spec.label;
+    card.label = profile.label;
     card.manufacturer = "Quendry";
-    card.model = spec.model;
+    card.model = profile.model;
     card.serial = serial;
-    if (!FromHex(spec.atr, card.atr))
+    if (!FromHex(profile.atr, card.atr))
         return false;
     card.pins["SIG"] = MakePin("123456", "12345678", 6);
     card.pins["ENC"] = MakePin("1234", "87654321", 4);
@@ -295,8 +295,8 @@ bool MakeCard(int cardType, X509* caCertificate, EVP_PKEY* caKey, Card& card)
         card.pins["INFOBOX"] = MakePin("4321", "11223344", 4);
     card.loginPin = cardType == 0 ? "INFOBOX" : "ENC";
     const EVP_MD* digest = cardType == 0 || cardType == 3 ? EVP_sha1() : EVP_sha256();
-    const std::pair<const char*, KeySpec> keys[] = {{"SIG", spec.signatureKey},
-                                                    {"EKEY", spec.encryptionKey}};
+    const std::pair<const char*, KeySpec> keys[] = {{"SIG", profile.signatureKey},
+                                                    {"EKEY", profile.encryptionKey}};
     unsigned char id = 0;
     for (const auto& [suffix, keySpec] : keys)
     {
@@ -305,12 +305,12 @@ bool MakeCard(int cardType, X509* caCertificate, EVP_PKEY* caKey, Card& card)
         pair.key = NewKey(keySpec);
         if (!pair.key)
             return false;
-        pair.certificate = Issue(pair.key.get(), spec.holder, caCertificate, caKey, digest);
+        pair.certificate = Issue(pair.key.get(), profile.holder, caCertificate, caKey, digest);
         if (!pair.certificate)
             return false;
         AddKeyObjects(card, suffix, id, keySpec.type, pair, id == 1 ? "SIG" : "ENC");
     }
-    AddInfoboxObjects(card, cardType, spec.container);
+    AddInfoboxObjects(card, cardType, profile.container);
     AddFiles(card, cardType);
     return true;
 }
