@@ -121,7 +121,7 @@ TEST_F(CardListTest, StartupListsEveryCardInReverseReadingOrderWithMarks)
     }
     // The card read last is on top and selected.
     EXPECT_EQ(list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED), 0);
-    GuiTest::SaveScreenshot(frame, "card-list");
+    EXPECT_TRUE(GuiTest::SaveScreenshot(frame, "card-list"));
 }
 
 TEST_F(CardListTest, EverySessionOfTheRefreshIsClosed)
@@ -187,7 +187,7 @@ TEST_F(CardListTest, SlowRefreshDisablesEverythingAndShowsThePleaseWaitBox)
     EXPECT_FALSE(frame->CardList()->IsEnabled());
     EXPECT_TRUE(frame->PleaseWaitBox()->IsShown());
     EXPECT_TRUE(wxIsBusy());
-    GuiTest::SaveScreenshot(frame->PleaseWaitBox(), "please-wait");
+    EXPECT_TRUE(GuiTest::SaveScreenshot(frame->PleaseWaitBox(), "please-wait"));
 
     // A second reload while the worker runs is ignored, and nothing gets enabled.
     wxCommandEvent reload(wxEVT_BUTTON, ID_RELOAD_CARDS);

@@ -9,8 +9,8 @@
 #include <gtest/gtest.h>
 #include <thread>
 #include <wx/app.h>
-#include <wx/dcclient.h>
 #include <wx/dcmemory.h>
+#include <wx/dcscreen.h>
 #include <wx/dialog.h>
 #include <wx/evtloop.h>
 #include <wx/image.h>
@@ -26,6 +26,19 @@ void DispatchPending()
         loop->YieldFor(wxEVT_CATEGORY_ALL);
     else
         wxTheApp->Yield(true);
+}
+
+// A picture of one colour only: nothing was captured.
+bool IsBlank(const wxImage& image)
+{
+    const unsigned char* pixels = image.GetData();
+    const long bytes = 3L * image.GetWidth() * image.GetHeight();
+    for (long i = 3; i < bytes; ++i)
+    {
+        if (pixels[i] != pixels[i % 3])
+            return false;
+    }
+    return true;
 }
 } // namespace
 
@@ -53,19 +66,22 @@ bool SaveScreenshot(wxWindow* window, const std::string& name)
     window->Refresh();
     window->Update();
     RunFor(300);
-    const wxSize size = window->GetClientSize();
-    wxBitmap picture(size.x, size.y, 24);
+    // The screen holds what was drawn; a window's own device context cannot be read back here.
+    const wxRect place = window->GetScreenRect();
+    wxBitmap picture(place.width, place.height, 24);
     {
-        wxClientDC source(window);
+        wxScreenDC source;
         wxMemoryDC target(picture);
-        target.Blit(0, 0, size.x, size.y, &source, 0, 0);
+        target.Blit(0, 0, place.width, place.height, &source, place.x, place.y);
     }
+    const wxImage image = picture.ConvertToImage();
+    if (IsBlank(image))
+        return false;
     const std::filesystem::path folder =
         std::filesystem::path(QUENDRY_BINARY_DIR) / "test-artefacts";
     std::error_code error;
     std::filesystem::create_directories(folder, error);
-    return picture.ConvertToImage().SaveFile((folder / (name + ".png")).string(),
-                                             wxBITMAP_TYPE_PNG);
+    return image.SaveFile((folder / (name + ".png")).string(), wxBITMAP_TYPE_PNG);
 }
 
 TempFolder::TempFolder()

@@ -66,7 +66,7 @@ TEST_F(StatusLineTest, MessageFadesAndDisappearsAfterItsTimeline)
     EXPECT_TRUE(frame->StatusText()->IsShown());
     EXPECT_EQ(frame->Fader().Step(), 1);
     EXPECT_EQ(frame->FadeTimer().GetInterval(), 1500);
-    GuiTest::SaveScreenshot(frame, "status-line");
+    EXPECT_TRUE(GuiTest::SaveScreenshot(frame, "status-line"));
 
     ASSERT_TRUE(GuiTest::WaitUntil([this] { return frame->Fader().Step() >= 2; }, 5000));
     EXPECT_EQ(frame->FadeTimer().GetInterval(), 100);
