@@ -41,8 +41,6 @@ MyApp::MyApp()
     int language = wxLANGUAGE_UNKNOWN;
     if (ReadConfigInteger(LanguageConfigId, uiLanguage))
         language = LanguageFromStored(uiLanguage);
-    else
-        uiLanguage = 0;
     InitLocale(LocaleCell(), language);
     OpenApplicationLog();
 }

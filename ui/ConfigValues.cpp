@@ -22,7 +22,8 @@ bool ReadConfigInteger(unsigned id, int& value)
     return ReadConfigValue(id, value,
                            [](Corvane::iConfigImpl& backend, const ConfigEntry* entry, int& out)
                            {
-                               int32_t read = 0;
+                               // A value shorter than four bytes leaves the others as they were.
+                               int32_t read = out;
                                if (!backend.GetInteger(entry, &read))
                                    return false;
                                out = read;
