@@ -4,10 +4,9 @@
 
 std::string WxStringToStdString(wxString text)
 {
-    std::wstring wide = text.ToStdWstring();
-    wide = wide.substr(0, wide.find(L'\0'));
+    // The whole text must convert, also what follows a NUL.
     std::string narrow;
-    if (!platform::WideToCp1252(wide, narrow))
+    if (!platform::WideToCp1252(text.ToStdWstring(), narrow))
         return std::string();
-    return narrow;
+    return narrow.substr(0, narrow.find('\0'));
 }
