@@ -221,7 +221,7 @@ void MainFrame::CreateControls()
     statusPicture = new wxStaticBitmap(mainPanel, wxID_ANY, wxNullBitmap, wxDefaultPosition,
                                        wxDefaultSize, 0, "staticBitmap");
     statusText = new wxStaticText(mainPanel, wxID_ANY, wxEmptyString, wxDefaultPosition,
-                                  wxDefaultSize, wxALIGN_CENTRE_HORIZONTAL, "staticText");
+                                  wxDefaultSize, wxALIGN_CENTRE, "staticText");
     statusLeftSpacer = panel(mainPanel);
     statusRightSpacer = panel(mainPanel);
     endSpacer = panel(mainPanel);
@@ -270,7 +270,7 @@ void MainFrame::CreateLayout()
     statusRow->Add(endSpacer, 0, 0, 0);
 
     auto* panelSizer = new wxBoxSizer(wxVERTICAL);
-    panelSizer->Add(banner, 0, wxALIGN_CENTER_HORIZONTAL, 0);
+    panelSizer->Add(banner, 0, wxALIGN_CENTER, 0);
     panelSizer->Add(listRow, 1, wxEXPAND, 0);
     panelSizer->Add(groupRow, 0, wxEXPAND, 0);
     panelSizer->Add(statusRow, 0, wxALIGN_CENTER_HORIZONTAL | wxALL, 3);

@@ -30,7 +30,7 @@ void PleaseWait::CreateLayout()
     auto* label = new wxStaticText(this, wxID_ANY, _(L"Bitte warten..."), wxDefaultPosition,
                                    wxDefaultSize, 0, "staticText");
     label->SetFont(wxFont(14, wxFONTFAMILY_DEFAULT, wxFONTSTYLE_NORMAL, wxFONTWEIGHT_NORMAL));
-    sizer->Add(label, 0, wxALIGN_CENTER_VERTICAL, 0);
+    sizer->Add(label, 0, wxALIGN_CENTER, 0);
     sizer->Add(rightSpacer, 1, wxEXPAND, 0);
     SetSizer(sizer);
     Layout();

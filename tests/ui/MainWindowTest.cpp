@@ -70,10 +70,13 @@ TEST_F(MainWindowTest, EveryControlHasItsIdLabelParentAndGroup)
     EXPECT_EQ(frame->FindWindow(ID_CARD_LIST), frame->CardList());
     EXPECT_EQ(frame->CardList()->GetName(), "listCtrl");
     EXPECT_EQ(frame->StatusText()->GetParent(), panel);
+    EXPECT_EQ(frame->StatusText()->GetName(), "staticText");
+    EXPECT_EQ(frame->StatusText()->GetWindowStyleFlag() & wxALIGN_CENTRE, wxALIGN_CENTRE);
     EXPECT_EQ(frame->StatusPicture()->GetParent(), panel);
+    EXPECT_EQ(frame->StatusPicture()->GetName(), "staticBitmap");
     EXPECT_TRUE(frame->CardList()->HasFlag(wxLC_REPORT));
     EXPECT_TRUE(frame->CardList()->HasFlag(wxLC_SINGLE_SEL));
-    GuiTest::SaveScreenshot(frame, "main-window");
+    EXPECT_TRUE(GuiTest::SaveScreenshot(frame, "main-window"));
 }
 
 TEST_F(MainWindowTest, ColumnsHaveTheirLabelsAndWidths)
@@ -161,7 +164,7 @@ TEST_F(MainWindowTest, EnglishLanguageShowsTheEnglishCatalogue)
     column.SetMask(wxLIST_MASK_TEXT);
     frame->CardList()->GetColumn(0, column);
     EXPECT_EQ(column.GetText(), "Card number");
-    GuiTest::SaveScreenshot(frame, "main-window-english");
+    EXPECT_TRUE(GuiTest::SaveScreenshot(frame, "main-window-english"));
     CloseFrame();
     LocaleCell().reset();
 }
