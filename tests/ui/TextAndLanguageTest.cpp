@@ -1,5 +1,6 @@
 // Text conversion and the language set-up of the user interface.
 #include "tests/ui/GuiHarness.h"
+#include "ui/ConfigValues.h"
 #include "ui/Language.h"
 #include "ui/WxStringUtil.h"
 
@@ -24,6 +25,7 @@ TEST(WxStringToStdString, ConvertsThroughWindows1252)
     for (const auto& c : cases)
         EXPECT_EQ(WxStringToStdString(c.text), c.bytes);
     EXPECT_EQ(WxStringToStdString(wxString(L"ab\0cd", 5)), "ab");
+    EXPECT_EQ(WxStringToStdString(wxString(L"ab\0\u0141", 4)), ""); // unconvertible after the NUL
 }
 
 TEST(StoredLanguage, MapsTheOldNumberingOntoTheLibrarys)
@@ -33,12 +35,41 @@ TEST(StoredLanguage, MapsTheOldNumberingOntoTheLibrarys)
         int stored;
         int language;
     } cases[] = {
-        {0, wxLANGUAGE_DEFAULT},        {1, wxLANGUAGE_UNKNOWN},  {7, wxLANGUAGE_ARABIC},
-        {56, wxLANGUAGE_DUTCH_BELGIAN}, {57, wxLANGUAGE_ENGLISH}, {59, wxLANGUAGE_ENGLISH_US},
-        {79, wxLANGUAGE_FRENCH},        {88, wxLANGUAGE_GERMAN},  {89, wxLANGUAGE_GERMAN_AUSTRIAN},
-        {93, wxLANGUAGE_GERMAN_SWISS},  {-3, wxLANGUAGE_DEFAULT}, {5000, wxLANGUAGE_DEFAULT}};
+        {0, wxLANGUAGE_DEFAULT},          {1, wxLANGUAGE_UNKNOWN},        {7, wxLANGUAGE_ARABIC},
+        {26, wxLANGUAGE_ASSAMESE},        {27, wxLANGUAGE_ASTURIAN},      {42, wxLANGUAGE_BURMESE},
+        {43, wxLANGUAGE_CATALAN},         {56, wxLANGUAGE_DUTCH_BELGIAN}, {57, wxLANGUAGE_ENGLISH},
+        {59, wxLANGUAGE_ENGLISH_US},      {79, wxLANGUAGE_FRENCH},        {88, wxLANGUAGE_GERMAN},
+        {89, wxLANGUAGE_GERMAN_AUSTRIAN}, {93, wxLANGUAGE_GERMAN_SWISS},  {-3, wxLANGUAGE_DEFAULT},
+        {5000, wxLANGUAGE_DEFAULT}};
     for (const auto& c : cases)
         EXPECT_EQ(LanguageFromStored(c.stored), c.language) << c.stored;
+}
+
+TEST(ConfigValues, IntegerReadKeepsTheBytesAShortValueDoesNotCover)
+{
+    const struct
+    {
+        const char* line; // the "Language" value in the registry, none when empty
+        int before;
+        bool read;
+        int after;
+    } cases[] = {
+        {"\"Language\"=dword:00000039", 5, true, 57},
+        {"\"Language\"=hex:", 7, true, 7},
+        {"\"Language\"=hex:39", 0x01020300, true, 0x01020339},
+        {"\"Language\"=hex:39,00", 0x01020300, true, 0x01020039},
+        {"\"Language\"=hex:01,02,03,04,05", 5, false, 5},
+        {"", 5, false, 5},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.line);
+        GuiTest::RegistryFixture registry(c.line[0] != '\0' ? std::vector<std::string>{c.line}
+                                                            : std::vector<std::string>{});
+        int value = c.before;
+        EXPECT_EQ(ReadConfigInteger(28, value), c.read);
+        EXPECT_EQ(value, c.after);
+    }
 }
 
 TEST(StoredLanguage, OnlyPlainEnglishSendsEN)
