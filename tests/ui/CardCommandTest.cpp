@@ -218,6 +218,36 @@ TEST_F(CardCommandTest, CertificateFileHoldsTheCardsDerAndGoesToTheDesktop)
     unsetenv("TEMP");
 }
 
+TEST_F(CardCommandTest, DesktopViewerGetsTheFileUnderItsOwnName)
+{
+    // A temporary folder whose name is not plain ASCII, and a viewer that records what it opens.
+    const std::string folder = TempPath("M\xc3\xbcller temp");
+    const std::string viewers = TempPath("bin");
+    const std::string record = TempPath("opened");
+    std::filesystem::create_directories(folder);
+    std::filesystem::create_directories(viewers);
+    {
+        std::ofstream viewer(viewers + "/xdg-open");
+        viewer << "#!/bin/sh\nprintf '%s' \"$1\" > '" << record << ".part' && mv '" << record
+               << ".part' '" << record << "'\n";
+    }
+    std::filesystem::permissions(viewers + "/xdg-open", std::filesystem::perms::owner_all);
+    const std::string path = std::getenv("PATH");
+    setenv("PATH", (viewers + ":" + path).c_str(), 1);
+    setenv("TEMP", folder.c_str(), 1);
+    KeepCardTypes({1});
+    OpenFrame();
+
+    Press(ID_SHOW_ENC_CERTIFICATE);
+    EXPECT_TRUE(GuiTest::WaitUntil([&record] { return std::filesystem::exists(record); }));
+    const ByteVector opened = ReadFile(record);
+    const std::string openedPath(opened.begin(), opened.end());
+    EXPECT_EQ(std::filesystem::path(openedPath).parent_path().parent_path(), folder);
+    EXPECT_EQ(ReadFile(openedPath), cards.slots[0].card->FindObject("C.CH.EKEY")->value);
+    setenv("PATH", path.c_str(), 1);
+    unsetenv("TEMP");
+}
+
 TEST_F(CardCommandTest, CertificateIsNeverWrittenThroughAForeignPlace)
 {
     setenv("TEMP", temp.Path().c_str(), 1);
