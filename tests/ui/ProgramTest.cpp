@@ -70,14 +70,16 @@ protected:
         return -1;
     }
 
-    std::string InstanceFile() const
+    std::string InstanceFile() const { return InstanceFile(home.Path()); }
+    static std::string InstanceFile(const std::string& folder)
     {
-        return home.Path() + "/QuendryCards-" + getpwuid(getuid())->pw_name;
+        return folder + "/QuendryCards-" + getpwuid(getuid())->pw_name;
     }
 
-    bool LogFileWritten() const
+    bool LogFileWritten() const { return LogFileWritten(home.Path()); }
+    static bool LogFileWritten(const std::string& folder)
     {
-        for (const auto& entry : std::filesystem::directory_iterator(home.Path()))
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
         {
             const std::string name = entry.path().filename().string();
             if (name.rfind("QuendryCards_", 0) == 0 && entry.path().extension() == ".log")
@@ -115,4 +117,36 @@ TEST_F(ProgramTest, SecondStartOfTheSameUserEndsAtOnce)
     EXPECT_NE(WaitForExit(second, 20000), -1) << "the second instance keeps running";
     EXPECT_EQ(WaitForExit(first, 500), -1) << "the first instance ended";
     EXPECT_TRUE(GuiTest::WaitUntil([this] { return LogFileWritten(); }, 20000));
+}
+
+TEST_F(ProgramTest, LogSettingsDecideWhetherAndWhereTheLogIsWritten)
+{
+    const struct
+    {
+        const char* name;
+        const char* level;
+        const char* file; // below the case's own folder
+        bool written;
+    } cases[] = {{"folder", "00000005", "", true},
+                 {"file name ending in .LOG", "00000001", "/run.LOG", true},
+                 {"level 0", "00000000", "", false}};
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        GuiTest::TempFolder folder;
+        setenv("HOME", folder.Path().c_str(), 1);
+        registry.reset();
+        registry = std::make_unique<GuiTest::RegistryFixture>(
+            std::vector<std::string>{},
+            std::vector<std::string>{std::string("\"LogLevel\"=dword:") + c.level,
+                                     "\"Filename\"=\"" + folder.Path() + c.file + "\""});
+        const pid_t pid = Start();
+        // The log is opened before the instance check.
+        ASSERT_TRUE(GuiTest::WaitUntil(
+            [&folder] { return std::filesystem::exists(InstanceFile(folder.Path())); }, 20000));
+        EXPECT_EQ(LogFileWritten(folder.Path()), c.written);
+        EXPECT_FALSE(std::filesystem::exists(folder.Path() + "/run.LOG"));
+        kill(pid, SIGTERM);
+        EXPECT_NE(WaitForExit(pid, 20000), -1);
+    }
 }
