@@ -95,3 +95,16 @@ TEST_F(StatusLineTest, NewMessageStartsOverAndEmptyTextHides)
     EXPECT_FALSE(frame->StatusText()->IsShown());
     EXPECT_FALSE(frame->StatusPicture()->IsShown());
 }
+
+TEST_F(StatusLineTest, DrawingTheStatusDispatchesNoWaitingCommand)
+{
+    KeepCardTypes({});
+    OpenFrame();
+    // A press that waits in the queue while the status line is drawn runs only afterwards.
+    wxWindow* button = frame->FindWindow(ID_CHANGE_SIG_PIN);
+    wxQueueEvent(button, new wxCommandEvent(wxEVT_BUTTON, ID_CHANGE_SIG_PIN));
+    frame->ShowStatus("Fertig", false);
+    EXPECT_EQ(StatusText(), "Fertig");
+    ASSERT_TRUE(GuiTest::WaitUntil([this] { return StatusText() != "Fertig"; }, 5000));
+    EXPECT_EQ(StatusText(), "Dieser Befehl ist mit einer leeren Karte nicht erlaubt!");
+}
