@@ -13,8 +13,8 @@ bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 10000);
 // Runs the event loop for about that long.
 void RunFor(int milliseconds);
 
-// Writes a picture of the window as the screen shows it to build/<config>/test-artefacts/<name>.png;
-// false on failure, also when the picture came out blank.
+// Writes a picture of the window as the screen shows it to
+// build/<config>/test-artefacts/<name>.png; false on failure, also when the picture is blank.
 bool SaveScreenshot(wxWindow* window, const std::string& name);
 
 // A fresh folder below the temporary folder, removed with the object.
