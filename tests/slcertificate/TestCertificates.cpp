@@ -112,6 +112,11 @@ X509Ptr MakeCertificate(const CertificateSpec& spec)
     return certificate;
 }
 
+slcertificate Holder(const CertificateSpec& spec)
+{
+    return slcertificate(MakeCertificate(spec));
+}
+
 ByteVector CertificateDER(const X509* certificate)
 {
     return EncodeDER(certificate, i2d_X509);

@@ -2,6 +2,7 @@
 
 #include "core/Bytes.h"
 #include "slcertificate/OpenSSLTypes.h"
+#include "slcertificate/slcertificate.h"
 #include "tests/platform/ScopedTempFolder.h"
 
 #include <openssl/evp.h>
@@ -53,6 +54,8 @@ struct CaseName
 
 // A self-issued certificate (signed with its own key) with a subject key identifier.
 X509Ptr MakeCertificate(const CertificateSpec& spec);
+// The same certificate held by the view under test.
+slcertificate Holder(const CertificateSpec& spec);
 ByteVector CertificateDER(const X509* certificate);
 // The certificate with its outer signature algorithm replaced (the signature is kept).
 ByteVector WithOuterSignatureAlgorithm(X509* certificate, const std::string& oid);
