@@ -28,7 +28,7 @@ class LengthTest : public testing::TestWithParam<size_t>
 {
 };
 
-TEST_P(LengthTest, AgreesWithLibcryptoOctetString)
+TEST_P(LengthTest, AgreesWithLibcryptoAndDecodesBack)
 {
     const ByteVector content(GetParam(), 0x5A);
     Corvane::ASN1OctetString ours;
@@ -38,69 +38,30 @@ TEST_P(LengthTest, AgreesWithLibcryptoOctetString)
     ASSERT_EQ(ASN1_OCTET_STRING_set(theirs.get(), content.data(), static_cast<int>(content.size())),
               1);
     EXPECT_EQ(ours.Encode(), EncodeDER(theirs.get(), i2d_ASN1_OCTET_STRING));
+    EXPECT_EQ(ASN1Object(ours.Encode()).Encode(), ours.Encode());
 }
 
 INSTANTIATE_TEST_SUITE_P(Lengths, LengthTest,
                          testing::Values(0, 1, 127, 128, 200, 255, 256, 65535, 65536, 70000,
                                          16777215, 16777216));
 
-TEST(LengthTest, OctetsOfKnownLengths)
-{
-    struct Case
-    {
-        size_t length;
-        ByteVector octets;
-    };
-    const Case cases[] = {{0, {0x00}},
-                          {127, {0x7F}},
-                          {128, {0x81, 0x80}},
-                          {200, {0x81, 0xC8}},
-                          {255, {0x81, 0xFF}},
-                          {256, {0x82, 0x01, 0x00}},
-                          {65535, {0x82, 0xFF, 0xFF}},
-                          {65536, {0x83, 0x01, 0x00, 0x00}}};
-    for (const Case& c : cases)
-    {
-        Corvane::ASN1Sequence sequence;
-        sequence.SetContent(ByteVector(c.length, 0));
-        EXPECT_EQ(sequence.EncodeLength(), c.octets) << c.length;
-    }
-}
-
-struct IntegerCase
-{
-    uint32_t value;
-    ByteVector encoding;
-};
-
-class IntegerTest : public testing::TestWithParam<IntegerCase>
+class IntegerTest : public testing::TestWithParam<uint32_t>
 {
 };
 
-TEST_P(IntegerTest, AgreesWithLibcryptoAndTheExpectedOctets)
+TEST_P(IntegerTest, AgreesWithLibcrypto)
 {
     Corvane::ASN1Integer ours;
-    ours.SetInteger(GetParam().value);
+    ours.SetInteger(GetParam());
 
     ASN1StringPtr theirs(ASN1_INTEGER_new());
-    ASSERT_EQ(ASN1_INTEGER_set_uint64(theirs.get(), GetParam().value), 1);
+    ASSERT_EQ(ASN1_INTEGER_set_uint64(theirs.get(), GetParam()), 1);
     EXPECT_EQ(ours.Encode(), EncodeDER(theirs.get(), i2d_ASN1_INTEGER));
-    EXPECT_EQ(ours.Encode(), GetParam().encoding);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Values, IntegerTest,
-    testing::Values(IntegerCase{0, {0x02, 0x01, 0x00}}, IntegerCase{1, {0x02, 0x01, 0x01}},
-                    IntegerCase{127, {0x02, 0x01, 0x7F}},
-                    IntegerCase{128, {0x02, 0x02, 0x00, 0x80}},
-                    IntegerCase{255, {0x02, 0x02, 0x00, 0xFF}},
-                    IntegerCase{256, {0x02, 0x02, 0x01, 0x00}},
-                    IntegerCase{0x7FFF, {0x02, 0x02, 0x7F, 0xFF}},
-                    IntegerCase{0x8000, {0x02, 0x03, 0x00, 0x80, 0x00}},
-                    IntegerCase{0x00FFFFFF, {0x02, 0x04, 0x00, 0xFF, 0xFF, 0xFF}},
-                    IntegerCase{0x7FFFFFFF, {0x02, 0x04, 0x7F, 0xFF, 0xFF, 0xFF}},
-                    IntegerCase{0x80000000, {0x02, 0x05, 0x00, 0x80, 0x00, 0x00, 0x00}},
-                    IntegerCase{0xFFFFFFFF, {0x02, 0x05, 0x00, 0xFF, 0xFF, 0xFF, 0xFF}}));
+INSTANTIATE_TEST_SUITE_P(Values, IntegerTest,
+                         testing::Values(0u, 1u, 127u, 128u, 255u, 256u, 0x7FFFu, 0x8000u,
+                                         0x00FFFFFFu, 0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu));
 
 TEST(IntegerTest, SetIntegerAppendsToTheContent)
 {
@@ -110,7 +71,7 @@ TEST(IntegerTest, SetIntegerAppendsToTheContent)
     EXPECT_EQ(integer.GetContent(), Bytes({0x01, 0x00, 0x80}));
 }
 
-class OIDTest : public testing::TestWithParam<std::string>
+class OIDTest : public testing::TestWithParam<std::string_view>
 {
 };
 
@@ -119,58 +80,28 @@ TEST_P(OIDTest, AgreesWithLibcryptoObject)
     Corvane::ASN1ObjectIdentifier ours;
     ours.SetOID(GetParam());
 
-    ASN1ObjectPtr theirs(OBJ_txt2obj(GetParam().c_str(), 1));
+    ASN1ObjectPtr theirs(OBJ_txt2obj(std::string(GetParam()).c_str(), 1));
     ASSERT_NE(theirs, nullptr);
     EXPECT_EQ(ours.Encode(), EncodeDER(theirs.get(), i2d_ASN1_OBJECT));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Constants, OIDTest,
-    testing::Values(std::string(OID_PKCS7_DATA), std::string(OID_PKCS7_SIGNED_DATA),
-                    std::string(OID_PKCS7_ENVELOPED_DATA), std::string(OID_MD5_WITH_RSA),
-                    std::string(OID_SHA1_WITH_RSA), std::string(OID_SHA256_WITH_RSA),
-                    std::string(OID_SHA384_WITH_RSA), std::string(OID_SHA512_WITH_RSA),
-                    std::string(OID_SHA1), std::string(OID_SHA256), std::string(OID_SHA384),
-                    std::string(OID_SHA512), std::string(OID_SHA224), std::string(OID_RIPEMD160),
-                    std::string(OID_MD5), std::string(OID_EC_PUBLIC_KEY),
-                    std::string(OID_PRIME256V1), std::string(OID_ECDSA_WITH_SHA1),
-                    std::string(OID_ECDSA_WITH_SHA256), std::string(OID_ECDSA_WITH_SHA384),
-                    std::string(OID_ECDSA_WITH_SHA512), std::string(OID_ECDSA_PLAIN_RIPEMD160),
-                    std::string(OID_RSA_ENCRYPTION), std::string(OID_RC2_CBC), std::string(OID_RC4),
-                    std::string(OID_DES_EDE3_CBC), std::string(OID_RC5_CBC_PAD),
-                    std::string(OID_DES_CDMF), std::string(OID_COMMON_NAME),
-                    std::string(OID_GIVEN_NAME), std::string(OID_SURNAME),
-                    std::string(OID_COUNTRY_NAME), std::string(OID_LOCALITY_NAME),
-                    std::string(OID_STATE_OR_PROVINCE_NAME), std::string(OID_ORGANIZATION_NAME),
-                    std::string(OID_ORGANIZATIONAL_UNIT_NAME), std::string(OID_SERIAL_NUMBER)));
+    testing::Values(OID_PKCS7_DATA, OID_PKCS7_SIGNED_DATA, OID_PKCS7_ENVELOPED_DATA,
+                    OID_MD5_WITH_RSA, OID_SHA1_WITH_RSA, OID_SHA256_WITH_RSA, OID_SHA384_WITH_RSA,
+                    OID_SHA512_WITH_RSA, OID_SHA1, OID_SHA256, OID_SHA384, OID_SHA512, OID_SHA224,
+                    OID_RIPEMD160, OID_MD5, OID_EC_PUBLIC_KEY, OID_PRIME256V1, OID_ECDSA_WITH_SHA1,
+                    OID_ECDSA_WITH_SHA256, OID_ECDSA_WITH_SHA384, OID_ECDSA_WITH_SHA512,
+                    OID_ECDSA_PLAIN_RIPEMD160, OID_RSA_ENCRYPTION, OID_RC2_CBC, OID_RC4,
+                    OID_DES_EDE3_CBC, OID_RC5_CBC_PAD, OID_DES_CDMF, OID_COMMON_NAME,
+                    OID_GIVEN_NAME, OID_SURNAME, OID_COUNTRY_NAME, OID_LOCALITY_NAME,
+                    OID_STATE_OR_PROVINCE_NAME, OID_ORGANIZATION_NAME, OID_ORGANIZATIONAL_UNIT_NAME,
+                    OID_SERIAL_NUMBER));
 
 INSTANTIATE_TEST_SUITE_P(Arcs, OIDTest,
                          testing::Values("0.0", "2.39", "1.39.0", "1.2.127", "1.2.128", "1.2.16383",
                                          "1.2.16384", "1.2.2097151", "1.2.2097152",
                                          "1.2.4294967295", "2.5.0.0.0", "1.2.00840.0001"));
-
-TEST(OIDTest, KnownEncodings)
-{
-    struct Case
-    {
-        std::string_view text;
-        ByteVector encoding;
-    };
-    const Case cases[] = {
-        {"1.2.840.113549.1.1.1",
-         {0x06, 0x09, 0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x01, 0x01}},
-        {"1.2.840.10045.4.1", {0x06, 0x07, 0x2A, 0x86, 0x48, 0xCE, 0x3D, 0x04, 0x01}},
-        {"1.2.840.113549.1.7.2",
-         {0x06, 0x09, 0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x07, 0x02}},
-        {"1.3.14.3.2.26", {0x06, 0x05, 0x2B, 0x0E, 0x03, 0x02, 0x1A}},
-    };
-    for (const Case& c : cases)
-    {
-        Corvane::ASN1ObjectIdentifier oid;
-        oid.SetOID(c.text);
-        EXPECT_EQ(oid.Encode(), c.encoding) << c.text;
-    }
-}
 
 class InvalidOIDTest : public testing::TestWithParam<std::string>
 {
@@ -215,39 +146,20 @@ TEST(SetOIDArcsTest, RefusesInvalidFirstArcs)
     EXPECT_EQ(oid.GetContent(), Bytes({0x77, 0x00, 0x86, 0x48}));
 }
 
-struct TypeCase
-{
-    ASN1Object element;
-    uint32_t tagClass;
-    uint32_t constructed;
-    uint8_t tagNumber;
-    uint8_t identifier;
-};
-
 TEST(TypedElementTest, PresetIdentifiersAndEmptyContent)
 {
-    const TypeCase cases[] = {
-        {Corvane::ASN1Sequence(), 0, 1, 16, 0x30},
-        {Corvane::ASN1Set(), 0, 1, 17, 0x31},
-        {Corvane::ASN1Integer(), 0, 0, 2, 0x02},
-        {Corvane::ASN1OctetString(), 0, 0, 4, 0x04},
-        {Corvane::ASN1Null(), 0, 0, 5, 0x05},
-        {Corvane::ASN1ObjectIdentifier(), 0, 0, 6, 0x06},
-        {Corvane::ASN1ExplicitTag(), 0, 0, 160, 0xA0},
-        {ASN1Object(2, 1, 3), 2, 1, 3, 0xA3},
-        {ASN1Object(3, 0, 30), 3, 0, 30, 0xDE},
+    const std::pair<ASN1Object, uint8_t> cases[] = {
+        {Corvane::ASN1Sequence(), 0x30},    {Corvane::ASN1Set(), 0x31},
+        {Corvane::ASN1Integer(), 0x02},     {Corvane::ASN1OctetString(), 0x04},
+        {Corvane::ASN1Null(), 0x05},        {Corvane::ASN1ObjectIdentifier(), 0x06},
+        {Corvane::ASN1ExplicitTag(), 0xA0}, {ASN1Object(2, 1, 3), 0xA3},
+        {ASN1Object(3, 0, 30), 0xDE},
     };
-    for (const TypeCase& c : cases)
-    {
-        EXPECT_EQ(c.element.GetTagClass(), c.tagClass);
-        EXPECT_EQ(c.element.GetConstructed(), c.constructed);
-        EXPECT_EQ(c.element.GetTagNumber(), c.tagNumber);
-        EXPECT_EQ(c.element.GetIdentifier(), c.identifier);
-        EXPECT_EQ(c.element.Encode(), Bytes({c.identifier, 0x00}));
-    }
+    for (const auto& [element, identifier] : cases)
+        EXPECT_EQ(element.Encode(), Bytes({identifier, 0x00}));
 }
 
-TEST(BuildTest, DigestInfoAndWrappers)
+TEST(BuildTest, ChildrenNestInTheOrderOfAppending)
 {
     const ByteVector digest(20, 0xAB);
     ByteVector expected = {0x30, 0x21, 0x30, 0x09, 0x06, 0x05, 0x2B, 0x0E,
@@ -255,34 +167,15 @@ TEST(BuildTest, DigestInfoAndWrappers)
     expected.insert(expected.end(), digest.begin(), digest.end());
     EXPECT_EQ(testsupport::DigestInfo(OID_SHA1, digest), expected);
 
-    Corvane::ASN1OctetString inner;
-    inner.SetContent({0xAA});
-    Corvane::ASN1ExplicitTag tag;
-    tag.AddChild(inner);
-    EXPECT_EQ(tag.Encode(), Bytes({0xA0, 0x03, 0x04, 0x01, 0xAA}));
-}
-
-TEST(BuildTest, SetKeepsTheOrderOfAppending)
-{
     Corvane::ASN1Integer big;
     big.SetInteger(0xFFFF);
-    Corvane::ASN1Set set;
-    set.AddChild(big);
+    Corvane::ASN1Set set; // kept in appending order, not sorted as DER would sort a SET OF
     set.AddChild(Corvane::ASN1Null());
-    EXPECT_EQ(set.Encode(), Bytes({0x31, 0x07, 0x02, 0x03, 0x00, 0xFF, 0xFF, 0x05, 0x00}));
-}
-
-TEST(BuildTest, CopyCarriesEveryField)
-{
-    ASN1Object original(2, 1, 4);
-    original.SetContent({1, 2, 3});
-    ASN1Object copy(original);
-    original.SetContent({});
-    EXPECT_EQ(copy.GetTagClass(), 2u);
-    EXPECT_EQ(copy.GetConstructed(), 1u);
-    EXPECT_EQ(copy.GetTagNumber(), 4);
-    EXPECT_EQ(copy.GetIdentifier(), 0xA4);
-    EXPECT_EQ(copy.GetContent(), Bytes({1, 2, 3}));
+    set.AddChild(big);
+    Corvane::ASN1ExplicitTag tag;
+    tag.AddChild(set);
+    EXPECT_EQ(tag.Encode(),
+              Bytes({0xA0, 0x09, 0x31, 0x07, 0x05, 0x00, 0x02, 0x03, 0x00, 0xFF, 0xFF}));
 }
 
 struct DecodeCase
@@ -327,18 +220,6 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"high_tag_form_not_recognised", {0x1F, 0x01, 0x22}, 0x1F, 0, 0, 31, {0x22}},
         DecodeCase{"length_not_compared", {0x04, 0x05, 0x01}, 0x04, 0, 0, 4, {0x01}}),
     testsupport::CaseName());
-
-TEST(DecodeTest, ReEncodingGivesTheSameBytes)
-{
-    for (const size_t length : {0u, 1u, 127u, 128u, 300u, 70000u})
-    {
-        Corvane::ASN1OctetString original;
-        original.SetContent(ByteVector(length, 0x11));
-        Corvane::ASN1Sequence outer;
-        outer.AddChild(original);
-        EXPECT_EQ(ASN1Object(outer.Encode()).Encode(), outer.Encode()) << length;
-    }
-}
 
 TEST(DecodeTest, EveryPrefixOfAnElementIsSafe)
 {
