@@ -5,41 +5,27 @@
 #include "online/OnlineServicesClient.h"
 #include "platform/DebugOutput.h"
 #include "sim/onlineservices/LoopbackServer.h"
+#include "tests/platform/ScopedTempFolder.h"
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <cstdio>
 #include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
 
-struct LogLine
-{
-    std::string level;
-    std::string text;
-    bool operator==(const LogLine& other) const
-    {
-        return level == other.level && text == other.text;
-    }
-};
-
-inline std::ostream& operator<<(std::ostream& out, const LogLine& line)
-{
-    return out << line.level << ": " << line.text;
-}
+// A log line's level and text.
+using LogLine = std::pair<std::string, std::string>;
 
 // The application log, as every line reaches the debugger output.
 class LogCapture
 {
 public:
-    LogCapture() : path("/tmp/quendry-online-test-" + std::to_string(getpid()) + ".log")
+    LogCapture()
     {
         platform::SetDebugOutputSink([this](const std::string& line) { Add(line); });
         LibLogging::Logger* logger = GetAppLogger();
-        logger->Init(path);
+        logger->Init(folder.File("online.log"));
         logger->enabled = true;
         logger->showThreadId = false;
     }
@@ -47,7 +33,6 @@ public:
     {
         GetAppLogger()->enabled = false;
         platform::SetDebugOutputSink({});
-        std::remove(path.c_str());
     }
     LogCapture(const LogCapture&) = delete;
     LogCapture& operator=(const LogCapture&) = delete;
@@ -66,7 +51,7 @@ public:
     {
         std::vector<LogLine> found;
         for (const auto& line : Lines())
-            if (line.level == level)
+            if (line.first == level)
                 found.push_back(line);
         return found;
     }
@@ -74,7 +59,7 @@ public:
     {
         std::vector<std::string> texts;
         for (const auto& line : At("ERROR"))
-            texts.push_back(line.text);
+            texts.push_back(line.second);
         return texts;
     }
 
@@ -94,7 +79,7 @@ private:
         lines.push_back({level, line.substr(separator + 2)});
     }
 
-    std::string path;
+    ScopedTempFolder folder;
     std::mutex mutex;
     std::vector<LogLine> lines;
 };

@@ -148,17 +148,4 @@ TEST_F(StepRequestTest, GetResponseValueCopiesAPresentMemberAndEmptiesForAnAbsen
         EXPECT_EQ(log.Lines(), expected);
     }
 }
-
-TEST_F(OnlineClientTest, WithoutASessionTheStepPathHoldsTwoSlashes)
-{
-    OnlineServicesClient client;
-    server.SetReply("CertUpdate/Done", Json(""));
-    LibHttp2::HTTPClient http;
-    rapidjson::Document request;
-    ASSERT_TRUE(client.PrepareStepRequest("CertUpdate", "Done", http, request));
-    StepAnswer answer;
-    EXPECT_TRUE(client.PostStepRequest(http, request, answer));
-    EXPECT_EQ(server.Requests().back().requestLine,
-              "POST /OnlineServicesTNG/v1/CertUpdate//Done HTTP/1.1");
-}
 } // namespace
