@@ -1,8 +1,7 @@
 // TLS by scheme or port 443 with the peer verified, and the system's proxy (none for loopback).
 
 #include "HttpTestSupport.h"
-
-#include <cstdlib>
+#include "tests/platform/ScopedEnvironment.h"
 
 using OnlineServicesSim::JsonReply;
 
@@ -85,26 +84,6 @@ TEST_F(HttpTlsTest, AnHttpsUrlIsNeverSentInClearText)
     EXPECT_EQ(seen.raw.find("secret"), std::string::npos);
 }
 
-// Environment proxies for one test, put back afterwards.
-class ProxyEnvironment
-{
-public:
-    explicit ProxyEnvironment(const std::string& proxy)
-    {
-        for (const char* name : {"http_proxy", "https_proxy", "no_proxy", "NO_PROXY"})
-            unsetenv(name);
-        setenv("http_proxy", proxy.c_str(), 1);
-        setenv("https_proxy", proxy.c_str(), 1);
-    }
-    ~ProxyEnvironment()
-    {
-        unsetenv("http_proxy");
-        unsetenv("https_proxy");
-    }
-    ProxyEnvironment(const ProxyEnvironment&) = delete;
-    ProxyEnvironment& operator=(const ProxyEnvironment&) = delete;
-};
-
 class HttpProxyTest : public SimServerTest
 {
 };
@@ -112,7 +91,12 @@ class HttpProxyTest : public SimServerTest
 // The simulated server stands in for the proxy and shows what reached it.
 TEST_F(HttpProxyTest, RemoteHostsGoThroughTheProxyPort443AsTlsTunnelLoopbackDirect)
 {
-    const ProxyEnvironment proxy("http://127.0.0.1:" + std::to_string(server.Port()));
+    ScopedEnvironment environment;
+    const std::string proxy = "http://127.0.0.1:" + std::to_string(server.Port());
+    environment.Set("http_proxy", proxy);
+    environment.Set("https_proxy", proxy);
+    environment.Unset("no_proxy");
+    environment.Unset("NO_PROXY");
     server.SetReply("direct", JsonReply("{}"));
     const struct
     {
