@@ -1,7 +1,6 @@
 #include "tests/core/config/ConfigTestSupport.h"
 
 #include <cstdint>
-#include <ostream>
 
 namespace
 {
@@ -52,80 +51,39 @@ TEST_F(ConfigTest, AnIdWithoutEntryGivesNullAndTellsTheHook)
               (std::vector<std::string>{"config entry is NULL", "config entry is NULL"}));
 }
 
-struct IntegerCase
+TEST_F(ConfigTest, IntegersCopyTheValuesBytesWhateverItsType)
 {
-    const char* line; // the "LogLevel" value as written in the file
-    int32_t initial;
-    bool succeeds;
-    int32_t expected;
-    const char* hookText; // nullptr: none
-};
-
-void PrintTo(const IntegerCase& test, std::ostream* out)
-{
-    *out << std::string(test.line).substr(0, 60);
-}
-
-class ConfigIntegerTest : public ConfigTest, public testing::WithParamInterface<IntegerCase>
-{
-};
-
-TEST_P(ConfigIntegerTest, CopiesTheValuesBytesWhateverItsType)
-{
-    const IntegerCase& test = GetParam();
-    WriteMachineHive(std::string(kTraceSection) + test.line + "\r\n");
-    int32_t value = test.initial;
-    EXPECT_EQ(Backend().GetInteger(Entry(15), &value), test.succeeds);
-    EXPECT_EQ(value, test.expected);
-    EXPECT_EQ(HookTexts(),
-              test.hookText ? std::vector<std::string>{test.hookText} : std::vector<std::string>{});
-}
-
-constexpr char kIntegerError[] = "Error RegQueryValueExA (GetInteger) ";
-
-INSTANTIATE_TEST_SUITE_P(
-    Values, ConfigIntegerTest,
-    testing::Values(IntegerCase{"\"LogLevel\"=dword:00000007", 0, true, 7, nullptr},
-                    IntegerCase{"\"LogLevel\"=dword:ffffffff", 0, true, -1, nullptr},
-                    // The text "5" and its zero: the bytes 0x35 0x00.
-                    IntegerCase{"\"LogLevel\"=\"5\"", 0, true, 53, nullptr},
-                    // A shorter value leaves the remaining bytes as they were.
-                    IntegerCase{"\"LogLevel\"=hex:01,02", 0x7F7F7F7F, true, 0x7F7F0201, nullptr},
-                    IntegerCase{"\"LogLevel\"=hex:", 9, true, 9, nullptr},
-                    IntegerCase{"\"LogLevel\"=hex(b):05,00,00,00,00,00,00,00", 0, false, 0,
-                                "Error RegQueryValueExA (GetInteger) 234"},
-                    IntegerCase{"\"LogLevel\"=\"1234\"", 4, false, 4,
-                                "Error RegQueryValueExA (GetInteger) 234"},
-                    IntegerCase{"\"OtherName\"=dword:00000007", 0, false, 0,
-                                "Error RegQueryValueExA (GetInteger) 2"}));
-
-struct StringCase
-{
-    std::string line; // the "Filename" value as written in the file
-    bool succeeds;
-    std::string expected;
-};
-
-void PrintTo(const StringCase& test, std::ostream* out)
-{
-    *out << std::string(test.line).substr(0, 60);
-}
-
-class ConfigStringTest : public ConfigTest, public testing::WithParamInterface<StringCase>
-{
-};
-
-TEST_P(ConfigStringTest, ReadsUpToTheFirstZeroWithin2048Bytes)
-{
-    const StringCase& test = GetParam();
-    WriteMachineHive(std::string(kTraceSection) + test.line + "\r\n");
-    std::string value = "default";
-    EXPECT_EQ(Backend().GetString(Entry(17), &value), test.succeeds);
-    EXPECT_EQ(value, test.expected);
-    const std::vector<std::string> expectedHook =
-        test.succeeds ? std::vector<std::string>{}
-                      : std::vector<std::string>{"Error RegQueryValueExA (GetString) 234"};
-    EXPECT_EQ(HookTexts(), expectedHook);
+    const char* const kWrongSize = "Error RegQueryValueExA (GetInteger) 234";
+    const struct
+    {
+        const char* line; // the "LogLevel" value as written in the file
+        int32_t initial;
+        bool succeeds;
+        int32_t expected;
+        const char* hookText; // nullptr: none
+    } cases[] = {
+        {"\"LogLevel\"=dword:00000007", 0, true, 7, nullptr},
+        {"\"LogLevel\"=dword:ffffffff", 0, true, -1, nullptr},
+        // The text "5" and its zero: the bytes 0x35 0x00.
+        {"\"LogLevel\"=\"5\"", 0, true, 53, nullptr},
+        // A shorter value leaves the remaining bytes as they were.
+        {"\"LogLevel\"=hex:01,02", 0x7F7F7F7F, true, 0x7F7F0201, nullptr},
+        {"\"LogLevel\"=hex:", 9, true, 9, nullptr},
+        {"\"LogLevel\"=hex(b):05,00,00,00,00,00,00,00", 0, false, 0, kWrongSize},
+        {"\"LogLevel\"=\"1234\"", 4, false, 4, kWrongSize},
+        {"\"OtherName\"=dword:00000007", 0, false, 0, "Error RegQueryValueExA (GetInteger) 2"},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.line);
+        HookTexts().clear();
+        WriteMachineHive(std::string(kTraceSection) + c.line + "\r\n");
+        int32_t value = c.initial;
+        EXPECT_EQ(Backend().GetInteger(Entry(15), &value), c.succeeds);
+        EXPECT_EQ(value, c.expected);
+        EXPECT_EQ(HookTexts(),
+                  c.hookText ? std::vector<std::string>{c.hookText} : std::vector<std::string>{});
+    }
 }
 
 std::string HexBytes(size_t count, const char* byte)
@@ -136,64 +94,73 @@ std::string HexBytes(size_t count, const char* byte)
     return list;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Values, ConfigStringTest,
-    testing::Values(
-        StringCase{"\"Filename\"=\"C:\\\\Logs\\\\q\"", true, "C:\\Logs\\q"},
-        StringCase{"\"Filename\"=\"\"", true, ""},
-        StringCase{"\"Filename\"=\"" + std::string(2047, 'f') + "\"", true, std::string(2047, 'f')},
-        StringCase{"\"Filename\"=\"" + std::string(2048, 'f') + "\"", false, "default"},
+TEST_F(ConfigTest, StringsAreReadUpToTheFirstZeroWithin2048Bytes)
+{
+    const struct
+    {
+        std::string line; // the "Filename" value as written in the file
+        bool succeeds;
+        std::string expected;
+    } cases[] = {
+        {"\"Filename\"=\"C:\\\\Logs\\\\q\"", true, "C:\\Logs\\q"},
+        {"\"Filename\"=\"\"", true, ""},
+        {"\"Filename\"=\"" + std::string(2047, 'f') + "\"", true, std::string(2047, 'f')},
+        {"\"Filename\"=\"" + std::string(2048, 'f') + "\"", false, "default"},
         // 2048 bytes without a zero are cut after 2047.
-        StringCase{"\"Filename\"=hex(1):" + HexBytes(2048, "66"), true, std::string(2047, 'f')},
-        StringCase{"\"Filename\"=hex(1):61,62", true, "ab"},
-        StringCase{"\"Filename\"=hex(1):61,62,00,63,64,00", true, "ab"},
-        StringCase{"\"Filename\"=dword:00004241", true, "AB"}));
-
-struct BooleanCase
-{
-    const char* line; // the "CheckForUpdates" value as written in the file
-    bool initial;
-    bool succeeds;
-    bool expected;
-};
-
-void PrintTo(const BooleanCase& test, std::ostream* out)
-{
-    *out << std::string(test.line).substr(0, 60);
+        {"\"Filename\"=hex(1):" + HexBytes(2048, "66"), true, std::string(2047, 'f')},
+        {"\"Filename\"=hex(1):61,62", true, "ab"},
+        {"\"Filename\"=hex(1):61,62,00,63,64,00", true, "ab"},
+        {"\"Filename\"=dword:00004241", true, "AB"},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.line.substr(0, 60));
+        HookTexts().clear();
+        WriteMachineHive(std::string(kTraceSection) + c.line + "\r\n");
+        std::string value = "default";
+        EXPECT_EQ(Backend().GetString(Entry(17), &value), c.succeeds);
+        EXPECT_EQ(value, c.expected);
+        EXPECT_EQ(HookTexts(),
+                  c.succeeds ? std::vector<std::string>{}
+                             : std::vector<std::string>{"Error RegQueryValueExA (GetString) 234"});
+    }
 }
 
-class ConfigBooleanTest : public ConfigTest, public testing::WithParamInterface<BooleanCase>
+TEST_F(ConfigTest, BooleansFollowTheTypeOfTheValue)
 {
-};
-
-TEST_P(ConfigBooleanTest, FollowsTheTypeOfTheValue)
-{
-    const BooleanCase& test = GetParam();
-    WriteMachineHive(std::string(kClientSection) + test.line + "\r\n");
-    bool value = test.initial;
-    EXPECT_EQ(Backend().GetBoolean(Entry(3), &value), test.succeeds);
-    EXPECT_EQ(value, test.expected);
+    const struct
+    {
+        const char* line; // the "CheckForUpdates" value as written in the file
+        bool initial;
+        bool succeeds;
+        bool expected;
+    } cases[] = {
+        {"\"CheckForUpdates\"=dword:00000001", false, true, true},
+        {"\"CheckForUpdates\"=dword:00000000", true, true, false},
+        // Only the lowest byte counts.
+        {"\"CheckForUpdates\"=dword:00000100", true, true, false},
+        {"\"CheckForUpdates\"=\"yes please\"", false, true, true},
+        {"\"CheckForUpdates\"=\"Yes\"", false, true, true},
+        {"\"CheckForUpdates\"=\"YES\"", false, true, true},
+        {"\"CheckForUpdates\"=\"yEs\"", true, true, false},
+        {"\"CheckForUpdates\"=\"Y\"", true, true, false},
+        {"\"CheckForUpdates\"=\"ye\"", true, true, false},
+        {"\"CheckForUpdates\"=\"true\"", true, true, false},
+        // Any other type leaves the output as it was.
+        {"\"CheckForUpdates\"=hex:01", false, true, false},
+        {"\"CheckForUpdates\"=hex:00", true, true, true},
+        {"\"CheckForUpdates\"=hex(b):01,00,00,00,00,00,00,00", true, true, true},
+        {"\"Other\"=dword:00000001", true, false, true},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.line);
+        WriteMachineHive(std::string(kClientSection) + c.line + "\r\n");
+        bool value = c.initial;
+        EXPECT_EQ(Backend().GetBoolean(Entry(3), &value), c.succeeds);
+        EXPECT_EQ(value, c.expected);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Values, ConfigBooleanTest,
-    testing::Values(BooleanCase{"\"CheckForUpdates\"=dword:00000001", false, true, true},
-                    BooleanCase{"\"CheckForUpdates\"=dword:00000000", true, true, false},
-                    // Only the lowest byte counts.
-                    BooleanCase{"\"CheckForUpdates\"=dword:00000100", true, true, false},
-                    BooleanCase{"\"CheckForUpdates\"=\"yes please\"", false, true, true},
-                    BooleanCase{"\"CheckForUpdates\"=\"Yes\"", false, true, true},
-                    BooleanCase{"\"CheckForUpdates\"=\"YES\"", false, true, true},
-                    BooleanCase{"\"CheckForUpdates\"=\"yEs\"", true, true, false},
-                    BooleanCase{"\"CheckForUpdates\"=\"Y\"", true, true, false},
-                    BooleanCase{"\"CheckForUpdates\"=\"ye\"", true, true, false},
-                    BooleanCase{"\"CheckForUpdates\"=\"true\"", true, true, false},
-                    // Any other type leaves the output as it was.
-                    BooleanCase{"\"CheckForUpdates\"=hex:01", false, true, false},
-                    BooleanCase{"\"CheckForUpdates\"=hex:00", true, true, true},
-                    BooleanCase{"\"CheckForUpdates\"=hex(b):01,00,00,00,00,00,00,00", true, true,
-                                true},
-                    BooleanCase{"\"Other\"=dword:00000001", true, false, true}));
 
 TEST_F(ConfigTest, BooleansLongerThan256BytesFail)
 {

@@ -1,94 +1,74 @@
 #include "tests/core/config/ConfigTestSupport.h"
 
+#include <algorithm>
 #include <map>
 #include <set>
 
 namespace
 {
-struct TableRow
-{
-    ConfigId id;
-    int32_t viewFlag;
-    const char* subkey;
-    const char* valueName;
-};
-
 constexpr char kClient[] = "Quendry Client";
 constexpr char kTrace[] = "Quendry Client\\Trace";
 
-class ConfigTableTest : public ConfigTest, public testing::WithParamInterface<TableRow>
+// Each stored value has a pair of ids: the first for the 32-bit view, the next for the 64-bit one.
+void ExpectPair(ConfigId firstId, const std::string& subkey, const std::string& valueName)
 {
-};
-
-TEST_P(ConfigTableTest, RegistersTheEntry)
-{
-    const TableRow& row = GetParam();
-    const ConfigEntry* entry = Entry(row.id);
-    ASSERT_NE(entry, nullptr);
-    EXPECT_EQ(entry->kind, 1);
-    EXPECT_EQ(entry->viewFlag, row.viewFlag);
-    EXPECT_EQ(entry->subkey, row.subkey);
-    EXPECT_EQ(entry->valueName, row.valueName);
+    SCOPED_TRACE(firstId);
+    for (ConfigId id : {firstId, firstId + 1})
+    {
+        const ConfigEntry* entry = Corvane::Config::GetInstance()->GetEntry(id);
+        ASSERT_NE(entry, nullptr) << id;
+        EXPECT_EQ(entry->kind, 1);
+        EXPECT_EQ(entry->viewFlag, id == firstId ? 0 : 1);
+        EXPECT_EQ(entry->subkey, subkey);
+        EXPECT_EQ(entry->valueName, valueName);
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    ProgramValues, ConfigTableTest,
-    testing::Values(TableRow{0, 0, kClient, ""}, TableRow{1, 1, kClient, ""},
-                    TableRow{2, 0, kClient, "CheckForUpdates"},
-                    TableRow{3, 1, kClient, "CheckForUpdates"},
-                    TableRow{6, 0, kClient, "InstallDir"}, TableRow{7, 1, kClient, "InstallDir"},
-                    TableRow{8, 0, kClient, "Updateable"}, TableRow{9, 1, kClient, "Updateable"},
-                    TableRow{10, 0, kClient, "Version"}, TableRow{11, 1, kClient, "Version"},
-                    TableRow{12, 0, kTrace, "LogMode"}, TableRow{13, 1, kTrace, "LogMode"},
-                    TableRow{14, 0, kTrace, "LogLevel"}, TableRow{15, 1, kTrace, "LogLevel"},
-                    TableRow{16, 0, kTrace, "Filename"}, TableRow{17, 1, kTrace, "Filename"},
-                    TableRow{18, 0, kClient, "DeleteLogfilesAfterXDays"},
-                    TableRow{19, 1, kClient, "DeleteLogfilesAfterXDays"},
-                    TableRow{20, 0, kClient, "FixIt"}, TableRow{21, 1, kClient, "FixIt"},
-                    TableRow{22, 0, kClient, "CleanCertsOnRefresh"},
-                    TableRow{23, 1, kClient, "CleanCertsOnRefresh"},
-                    TableRow{24, 0, kClient, "MakeDialogsStayOnTop"},
-                    TableRow{25, 1, kClient, "MakeDialogsStayOnTop"},
-                    TableRow{27, 0, kClient, "Language"}, TableRow{28, 1, kClient, "Language"}));
-
-TEST_F(ConfigTest, IdsFourAndFiveShareOneValueOfTheClientKey)
+TEST_F(ConfigTest, TheTableRegistersThirtyPairsAndNothingElse)
 {
+    const struct
+    {
+        ConfigId firstId;
+        const char* subkey;
+        const char* valueName;
+    } programPairs[] = {
+        {0, kClient, ""},
+        {2, kClient, "CheckForUpdates"},
+        {6, kClient, "InstallDir"},
+        {8, kClient, "Updateable"},
+        {10, kClient, "Version"},
+        {12, kTrace, "LogMode"},
+        {14, kTrace, "LogLevel"},
+        {16, kTrace, "Filename"},
+        {18, kClient, "DeleteLogfilesAfterXDays"},
+        {20, kClient, "FixIt"},
+        {22, kClient, "CleanCertsOnRefresh"},
+        {24, kClient, "MakeDialogsStayOnTop"},
+        {27, kClient, "Language"},
+    };
+    for (const auto& pair : programPairs)
+        ExpectPair(pair.firstId, pair.subkey, pair.valueName);
+    // Ids 4 and 5 share one value of the client key whose name is not listed here.
     ASSERT_NE(Entry(4), nullptr);
-    ASSERT_NE(Entry(5), nullptr);
-    EXPECT_EQ(Entry(4)->subkey, kClient);
-    EXPECT_EQ(Entry(4)->valueName, Entry(5)->valueName);
     EXPECT_FALSE(Entry(4)->valueName.empty());
-    EXPECT_EQ(Entry(4)->viewFlag, 0);
-    EXPECT_EQ(Entry(5)->viewFlag, 1);
-}
+    ExpectPair(4, kClient, Entry(4)->valueName);
 
-TEST_F(ConfigTest, TheCardDriverHasSixteenPairsWithFourteenNames)
-{
+    // The card driver's sixteen pairs live in a key of their own and use fourteen names.
+    ASSERT_NE(Entry(29), nullptr);
+    const std::string driverKey = Entry(29)->subkey;
+    EXPECT_NE(driverKey, kClient);
     std::map<std::string, int> pairsPerName;
-    const std::string subkey = Entry(29)->subkey;
-    EXPECT_NE(subkey, kClient);
     for (ConfigId id = 29; id <= 60; id += 2)
     {
-        const ConfigEntry* first = Entry(id);
-        const ConfigEntry* second = Entry(id + 1);
-        ASSERT_NE(first, nullptr) << id;
-        ASSERT_NE(second, nullptr) << id + 1;
-        EXPECT_EQ(first->viewFlag, 0) << id;
-        EXPECT_EQ(second->viewFlag, 1) << id + 1;
-        EXPECT_EQ(first->subkey, subkey) << id;
-        EXPECT_EQ(second->subkey, subkey) << id + 1;
-        EXPECT_EQ(first->valueName, second->valueName) << id;
-        ++pairsPerName[first->valueName];
+        ASSERT_NE(Entry(id), nullptr) << id;
+        ExpectPair(id, driverKey, Entry(id)->valueName);
+        ++pairsPerName[Entry(id)->valueName];
     }
     EXPECT_EQ(pairsPerName.size(), 14u);
-    int namesOfTwoPairs = 0;
-    for (const auto& [name, pairs] : pairsPerName)
-        namesOfTwoPairs += pairs == 2 ? 1 : 0;
-    EXPECT_EQ(namesOfTwoPairs, 2);
-}
+    EXPECT_EQ(std::count_if(pairsPerName.begin(), pairsPerName.end(),
+                            [](const auto& name) { return name.second == 2; }),
+              2);
 
-TEST_F(ConfigTest, OnlyTheTableIsRegistered)
-{
     std::set<ConfigId> registered;
     for (ConfigId id = 0; id <= 100; ++id)
         if (Corvane::Config::GetInstance()->GetEntry(id))
