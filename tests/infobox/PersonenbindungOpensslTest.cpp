@@ -6,9 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -18,21 +15,16 @@
 namespace
 {
 
-namespace fs = std::filesystem;
-
 // Runs "openssl asn1parse -genconf"; empty on failure.
 ByteVector Generate(const std::string& config)
 {
     const ScopedTempFolder folder;
-    const fs::path cnf = folder.Path() / "record.cnf";
-    const fs::path der = folder.Path() / "record.der";
-    std::ofstream(cnf, std::ios::binary) << config;
-    const std::string command = "openssl asn1parse -genconf '" + cnf.string() + "' -out '" +
-                                der.string() + "' -noout >/dev/null 2>&1";
+    WriteTextFile(folder.File("record.cnf"), config);
+    const std::string command = "openssl asn1parse -genconf '" + folder.File("record.cnf") +
+                                "' -out '" + folder.File("record.der") + "' -noout >/dev/null 2>&1";
     if (std::system(command.c_str()) != 0)
         return {};
-    std::ifstream in(der, std::ios::binary);
-    return ByteVector(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return Text(ReadTextFile(folder.File("record.der")));
 }
 
 struct OpensslCase
@@ -77,23 +69,21 @@ const std::string personSequenceHex = "303E"
 
 Fields FullFields(const std::string& issuerTemplate)
 {
-    Fields f;
-    f.version = 1;
-    f.issuerTemplate = issuerTemplate;
-    f.secondHeaderText = "urn:second";
-    f.issueInstant = "2024-05-06T07:08:09";
-    f.firstPersonText = "ZMR-000123456789";
-    f.givenName = "J\xC3\xBCrgen";
-    f.familyName = "M\xC3\xBCller-L\xC3\xBC"
-                   "denscheidt";
-    f.dateOfBirth = "1970-02-03";
-    f.personData = AsText(Hex(personSequenceHex));
-    f.sequenceData = AsText(Hex("0609 2A864886F70D01010B"));
-    f.bitString = AsText(Hex("A1B2C3"));
-    f.taggedBits0 = AsText(Hex("0102"));
-    f.taggedBits1 = AsText(Hex("FF"));
-    f.taggedBits2 = AsText(Hex("C0FFEE"));
-    return f;
+    return {1,
+            issuerTemplate,
+            "urn:second",
+            "2024-05-06T07:08:09",
+            "ZMR-000123456789",
+            "J\xC3\xBCrgen",
+            "M\xC3\xBCller-L\xC3\xBC"
+            "denscheidt",
+            "1970-02-03",
+            AsText(Hex(personSequenceHex)),
+            AsText(Hex("0609 2A864886F70D01010B")),
+            AsText(Hex("A1B2C3")),
+            AsText(Hex("0102")),
+            AsText(Hex("FF")),
+            AsText(Hex("C0FFEE"))};
 }
 
 std::string FullConfig(const std::string& issuerTemplate, const std::string& extra = "")
