@@ -63,12 +63,6 @@ constexpr CK_SLOT_ID kEmptySlot = 10;
 std::vector<unsigned char> Bytes(const std::string& hex);
 std::string Hex(const std::vector<unsigned char>& bytes);
 
-// Checks a card signature (PKCS#1 v1.5 over the raw data, or ECDSA r||s) with libcrypto against
-// the public key of a DER certificate.
-bool VerifiedByCertificate(const std::vector<unsigned char>& certificate,
-                           const std::vector<unsigned char>& data,
-                           const std::vector<unsigned char>& signature);
-
 // A private card set and the module loaded and initialised on it.
 class ModuleTest : public ::testing::Test
 {

@@ -4,6 +4,7 @@
 #include "ModuleHarness.h"
 
 #include "sim/cardmodule/cardset/AtomicFile.h"
+#include "tests/token/TestCrypto.h"
 
 #include <gtest/gtest.h>
 
@@ -138,7 +139,7 @@ TEST_F(Pkcs11ToolPeer, SignsWithRsaAndEcKeys)
         std::string signature;
         ASSERT_TRUE(QuendrySim::ReadWholeFile(File("signature.bin"), signature));
         auto set = env.Load();
-        EXPECT_TRUE(SimTest::VerifiedByCertificate(
+        EXPECT_TRUE(tokentest::VerifyCardSignature(
             set.slots[c.cardType].card->FindObject(c.certificate)->value, data,
             std::vector<unsigned char>(signature.begin(), signature.end())));
         EXPECT_TRUE(set.dialog.empty()) << "the module asked its own dialog";

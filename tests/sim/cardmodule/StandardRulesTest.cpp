@@ -28,12 +28,6 @@ protected:
         return number;
     }
 };
-
-std::string Trimmed(const unsigned char* field, size_t size)
-{
-    std::string text(reinterpret_cast<const char*>(field), size);
-    return text.substr(0, text.find_last_not_of(' ') + 1);
-}
 } // namespace
 
 TEST(SimStandardLifecycle, InitialisationRules)
@@ -75,29 +69,6 @@ TEST_F(SimStandard, SlotListCountsAndBufferTooSmall)
     EXPECT_EQ(CKR_SLOT_ID_INVALID, module.F().C_GetTokenInfo(99, &token));
 }
 
-TEST_F(SimStandard, TokenInformationOfEveryCardType)
-{
-    const char* const models[] = {"ACOS EMV-A03",    "ACOS EMV-A04",    "ACOS EMV-A05",
-                                  "Starcos SPK 3.1", "Starcos SPK 3.4", "Starcos SPK 3.4+",
-                                  "ATOS 5.3",        "CardOS 5.3",      "ACOS-ID"};
-    const auto set = env.Load();
-    for (int type = 0; type < 9; ++type)
-    {
-        SCOPED_TRACE(type);
-        CK_TOKEN_INFO token{};
-        ASSERT_EQ(CKR_OK, module.F().C_GetTokenInfo(SlotOfType(type), &token));
-        EXPECT_EQ(models[type], Trimmed(token.model, sizeof token.model));
-        EXPECT_EQ(set.slots[type].card->label, Trimmed(token.label, sizeof token.label));
-        EXPECT_EQ(' ', token.label[31]) << "blank padded";
-        const std::string serial(reinterpret_cast<const char*>(token.serialNumber), 16);
-        EXPECT_EQ(set.slots[type].card->serial, serial);
-        if (type >= 3 && type <= 6)
-        {
-            EXPECT_EQ(0, std::memcmp(token.label, "Quendry Tavrel e", 16));
-        }
-    }
-}
-
 TEST_F(SimStandard, KeysOfEveryCardType)
 {
     struct Keys
@@ -128,48 +99,6 @@ TEST_F(SimStandard, KeysOfEveryCardType)
         EXPECT_EQ(expected[type].signatureBytes, signature.size());
         module.F().C_CloseSession(session);
     }
-}
-
-TEST_F(SimStandard, SignaturesVerifyWithTheCertificatesKeys)
-{
-    const std::vector<unsigned char> digestInfo = SimTest::Bytes(
-        "3031300D060960864801650304020105000420BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410"
-        "FF61F20015AD");
-    for (int type = 0; type < 9; ++type)
-        for (const char* suffix : {"SIG", "EKEY"})
-        {
-            SCOPED_TRACE(std::to_string(type) + suffix);
-            env.ScriptDialog(
-                {DialogAnswer::Enter({suffix == std::string("SIG") ? "123456" : "1234"})});
-            CK_SESSION_HANDLE session = module.Open(SlotOfType(type));
-            CK_OBJECT_HANDLE key =
-                module.Find(session, CKO_PRIVATE_KEY, std::string("SK.CH.") + suffix);
-            const bool rsa = UlongValue(session, key, CKA_KEY_TYPE) == CKK_RSA;
-            const std::vector<unsigned char> data =
-                rsa ? digestInfo
-                    : std::vector<unsigned char>(digestInfo.end() - 32, digestInfo.end());
-            std::vector<unsigned char> signature;
-            ASSERT_EQ(CKR_OK,
-                      module.Sign(session, key, rsa ? CKM_RSA_PKCS : CKM_ECDSA, data, signature));
-            CK_OBJECT_HANDLE cert =
-                module.Find(session, CKO_CERTIFICATE, std::string("C.CH.") + suffix);
-            EXPECT_TRUE(SimTest::VerifiedByCertificate(module.Value(session, cert, CKA_VALUE), data,
-                                                       signature));
-            CK_OBJECT_HANDLE publicKey =
-                module.Find(session, CKO_PUBLIC_KEY, std::string("PK.CH.") + suffix);
-            CK_MECHANISM mechanism{rsa ? CKM_RSA_PKCS : CKM_ECDSA, nullptr, 0};
-            for (bool flip : {false, true})
-            {
-                std::vector<unsigned char> checked = signature;
-                checked[checked.size() / 2] ^= flip ? 0x01 : 0x00;
-                ASSERT_EQ(CKR_OK, module.F().C_VerifyInit(session, &mechanism, publicKey));
-                EXPECT_EQ(flip ? CKR_SIGNATURE_INVALID : CKR_OK,
-                          module.F().C_Verify(session, const_cast<CK_BYTE*>(data.data()),
-                                              static_cast<CK_ULONG>(data.size()), checked.data(),
-                                              static_cast<CK_ULONG>(checked.size())));
-            }
-            module.F().C_CloseSession(session);
-        }
 }
 
 TEST_F(SimStandard, SignRules)

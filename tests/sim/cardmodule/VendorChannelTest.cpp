@@ -5,9 +5,7 @@
 
 #include <gtest/gtest.h>
 
-using QuendrySim::SimEnvironment;
 using SimTest::Hex;
-using SimTest::LoadedModule;
 using SimTest::SlotOfType;
 
 namespace
@@ -21,46 +19,6 @@ protected:
     }
 };
 } // namespace
-
-// The commands the wrapper sends to read the card identifier, per chip family.
-TEST_F(SimVendor, CardIdentifierOfEveryCardType)
-{
-    const auto set = env.Load();
-    for (int type = 0; type < 9; ++type)
-    {
-        SCOPED_TRACE(type);
-        CK_SESSION_HANDLE session = module.Open(SlotOfType(type));
-        EXPECT_EQ("9000", Send(session, type == 7 ? "00A4000C023F00" : "00A4000C02DF71"));
-        EXPECT_EQ("9000", Send(session, "00A4000C02D001"));
-        EXPECT_EQ(set.slots[type].card->serial + "9000", Send(session, "00B0000000"));
-        module.F().C_CloseSession(session);
-    }
-}
-
-TEST_F(SimVendor, ChipIdentifierWhereEachFamilyKeepsIt)
-{
-    const auto set = env.Load();
-    for (int type : {0, 1, 2})
-    {
-        CK_SESSION_HANDLE session = module.Open(SlotOfType(type));
-        EXPECT_EQ(Hex(set.slots[type].card->chipId) + "9000", Send(session, "80F6000008"));
-    }
-    CK_SESSION_HANDLE cardOs = module.Open(SlotOfType(7));
-    EXPECT_EQ("9000", Send(cardOs, "00A4000C023F00"));
-    EXPECT_EQ("9000", Send(cardOs, "00A4000C022F02"));
-    EXPECT_EQ(14u, module.Transmit(cardOs, "00B0000000").size());
-    for (int type : {4, 5, 6})
-    {
-        SCOPED_TRACE(type);
-        CK_SESSION_HANDLE session = module.Open(SlotOfType(type));
-        EXPECT_EQ("9000", Send(session, "00A4000C023F00"));
-        std::vector<unsigned char> answer = module.Transmit(session, "00B08200FA");
-        ASSERT_EQ(14u, answer.size());
-        EXPECT_EQ("6282", Hex({answer.end() - 2, answer.end()})) << "fewer bytes than asked";
-    }
-    for (int type : {3, 8})
-        EXPECT_EQ("6D00", Send(module.Open(SlotOfType(type)), "80F6000008"));
-}
 
 TEST_F(SimVendor, StatusWordsOfTheFileSystem)
 {
@@ -192,22 +150,4 @@ TEST_F(SimVendor, RegisterAnswersFromTheCardSet)
                                                "7:",
                                                "1:"};
     EXPECT_EQ(expected, inputs);
-}
-
-TEST_F(SimVendor, CallLogHoldsTheExactApdus)
-{
-    CK_SESSION_HANDLE session = module.Open(SlotOfType(7));
-    Send(session, "00A4000C023F00");
-    Send(session, "00A4000C02D001");
-    Send(session, "00B0000000");
-    module.F().C_CloseSession(session);
-    std::vector<std::string> apdus;
-    for (const auto& record : env.Calls())
-        if (record.function == "C_CardTransmit")
-        {
-            EXPECT_EQ(std::to_string(session), record.Field("session"));
-            apdus.push_back(record.Field("apdu"));
-        }
-    EXPECT_EQ((std::vector<std::string>{"00A4000C023F00", "00A4000C02D001", "00B0000000"}), apdus);
-    EXPECT_TRUE(QuendrySim::UnclosedSessions(env.Calls()).empty());
 }
