@@ -31,22 +31,18 @@ Fault MakeFault(const char* function, std::optional<CK_RV> rv, int skip, std::op
     fault.delayMs = delayMs;
     return fault;
 }
+
+using SimFaultsLoaded = SimTest::ModuleTest;
 } // namespace
 
-TEST(SimFaults, ChosenCodeOnTheNthCallOnly)
+TEST_F(SimFaultsLoaded, ChosenCodeOnTheNthCallOnly)
 {
-    SimEnvironment env;
-    ASSERT_TRUE(env.Ready());
     AddFault(env, MakeFault("C_GetTokenInfo", CKR_DEVICE_ERROR, 1, 1));
-    LoadedModule module;
-    ASSERT_TRUE(module.Load());
-    ASSERT_EQ(CKR_OK, module.Initialize());
     CK_TOKEN_INFO info{};
     EXPECT_EQ(CKR_OK, module.F().C_GetTokenInfo(SlotOfType(0), &info));
     EXPECT_EQ(CKR_DEVICE_ERROR, module.F().C_GetTokenInfo(SlotOfType(0), &info));
     EXPECT_EQ(CKR_OK, module.F().C_GetTokenInfo(SlotOfType(0), &info));
     EXPECT_TRUE(env.Load().faults.empty()) << "a used-up fault is removed";
-    module.Finalize();
 }
 
 TEST(SimFaults, CountersHoldAcrossReloads)
@@ -83,20 +79,14 @@ TEST(SimFaults, FailingInitialisationLeavesTheModuleUninitialised)
     module.Finalize();
 }
 
-TEST(SimFaults, SlowAnswerStillAnswers)
+TEST_F(SimFaultsLoaded, SlowAnswerStillAnswers)
 {
-    SimEnvironment env;
-    ASSERT_TRUE(env.Ready());
     AddFault(env, MakeFault("C_GetSlotList", std::nullopt, 0, 1, 200));
-    LoadedModule module;
-    ASSERT_TRUE(module.Load());
-    ASSERT_EQ(CKR_OK, module.Initialize());
     CK_ULONG count = 0;
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(CKR_OK, module.F().C_GetSlotList(CK_TRUE, nullptr, &count));
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));
     EXPECT_EQ(9u, count);
-    module.Finalize();
 }
 
 TEST(SimFaults, VariantsReallyLackTheirOmittedFunctions)
@@ -130,13 +120,8 @@ TEST(SimFaults, VariantsReallyLackTheirOmittedFunctions)
     }
 }
 
-TEST(SimFaults, UnimplementedListEntriesAnswerNotSupported)
+TEST_F(SimFaultsLoaded, UnimplementedListEntriesAnswerNotSupported)
 {
-    SimEnvironment env;
-    ASSERT_TRUE(env.Ready());
-    LoadedModule module;
-    ASSERT_TRUE(module.Load());
-    ASSERT_EQ(CKR_OK, module.Initialize());
     using GenerateRandom = CK_RV (*)(CK_SESSION_HANDLE, CK_BYTE*, CK_ULONG);
     using DigestInit = CK_RV (*)(CK_SESSION_HANDLE, CK_MECHANISM*);
     CK_BYTE random[8];
@@ -146,16 +131,10 @@ TEST(SimFaults, UnimplementedListEntriesAnswerNotSupported)
     EXPECT_EQ(CKR_FUNCTION_NOT_SUPPORTED,
               reinterpret_cast<DigestInit>(module.F().C_DigestInit)(1, &sha));
     EXPECT_EQ(2, module.F().version.major);
-    module.Finalize();
 }
 
-TEST(SimFaults, CallLogTellsWhichSessionsStayOpen)
+TEST_F(SimFaultsLoaded, CallLogTellsWhichSessionsStayOpen)
 {
-    SimEnvironment env;
-    ASSERT_TRUE(env.Ready());
-    LoadedModule module;
-    ASSERT_TRUE(module.Load());
-    ASSERT_EQ(CKR_OK, module.Initialize());
     CK_SESSION_HANDLE first = module.Open(SlotOfType(0));
     CK_SESSION_HANDLE second = module.Open(SlotOfType(1));
     module.F().C_CloseSession(first);

@@ -30,6 +30,8 @@ CK_RV ChangeSignaturePin(const LoadedModule& module, const std::string& oldPin,
     module.F().C_CloseSession(session);
     return rv;
 }
+
+using SimModuleFile = SimTest::ModuleTest;
 } // namespace
 
 TEST(SimModuleState, PinChangeAndCountersSurviveUnloadAndReload)
@@ -103,13 +105,8 @@ TEST(SimModuleState, ChangeIsOnDiskBeforeTheProcessDies)
     EXPECT_TRUE(env.Load().dialog.empty()) << "the used answer is gone from the queue";
 }
 
-TEST(SimModuleState, ReadersNeverSeeAPartlyWrittenFile)
+TEST_F(SimModuleFile, ReadersNeverSeeAPartlyWrittenFile)
 {
-    SimEnvironment env;
-    ASSERT_TRUE(env.Ready());
-    LoadedModule module;
-    ASSERT_TRUE(module.Load());
-    ASSERT_EQ(CKR_OK, module.Initialize());
     const QuendrySim::Code firstHandle = env.Load().nextHandle;
     std::atomic<bool> done{false};
     std::atomic<int> reads{0}, broken{0};
@@ -140,13 +137,8 @@ TEST(SimModuleState, ReadersNeverSeeAPartlyWrittenFile)
     EXPECT_EQ(1, files) << "no temporary file is left beside the card set";
 }
 
-TEST(SimModuleState, EditsOfTheFileReachAnInitialisedModule)
+TEST_F(SimModuleFile, EditsOfTheFileReachAnInitialisedModule)
 {
-    SimEnvironment env;
-    ASSERT_TRUE(env.Ready());
-    LoadedModule module;
-    ASSERT_TRUE(module.Load());
-    ASSERT_EQ(CKR_OK, module.Initialize());
     auto set = env.Load();
     set.slots[4].card.reset();
     ASSERT_TRUE(env.Save(set));
@@ -155,7 +147,6 @@ TEST(SimModuleState, EditsOfTheFileReachAnInitialisedModule)
     EXPECT_EQ(8u, count);
     CK_TOKEN_INFO info{};
     EXPECT_EQ(CKR_TOKEN_NOT_PRESENT, module.F().C_GetTokenInfo(SlotOfType(4), &info));
-    module.Finalize();
 }
 
 TEST(SimModuleState, UnreadableCardSetFailsInitialisation)
@@ -170,13 +161,8 @@ TEST(SimModuleState, UnreadableCardSetFailsInitialisation)
     EXPECT_EQ(CKR_CRYPTOKI_NOT_INITIALIZED, module.F().C_GetSlotList(CK_TRUE, nullptr, &count));
 }
 
-TEST(SimModuleState, CardSetSavedWithAnOlderCountGivesNoOpenHandleAgain)
+TEST_F(SimModuleFile, CardSetSavedWithAnOlderCountGivesNoOpenHandleAgain)
 {
-    SimEnvironment env;
-    ASSERT_TRUE(env.Ready());
-    LoadedModule module;
-    ASSERT_TRUE(module.Load());
-    ASSERT_EQ(CKR_OK, module.Initialize());
     const auto stale = env.Load();
     CK_SESSION_HANDLE first = module.Open(SlotOfType(0));
     ASSERT_TRUE(env.Save(stale));
@@ -185,5 +171,4 @@ TEST(SimModuleState, CardSetSavedWithAnOlderCountGivesNoOpenHandleAgain)
     CK_SESSION_INFO info{};
     ASSERT_EQ(CKR_OK, module.F().C_GetSessionInfo(first, &info));
     EXPECT_EQ(SlotOfType(0), info.slotID) << "the first session is still its own";
-    module.Finalize();
 }

@@ -11,232 +11,83 @@ using SimTest::SlotOfType;
 
 namespace
 {
-struct PinCase
+struct PinOwner
 {
-    const char* name;
     int cardType;
     CK_OBJECT_CLASS objectClass;
     const char* label;
     const char* pinName;
+};
+const PinOwner kSig1{1, CKO_PRIVATE_KEY, "SK.CH.SIG", "SIG"};
+const PinOwner kSig2{2, CKO_PRIVATE_KEY, "SK.CH.SIG", "SIG"};
+const PinOwner kSig4{4, CKO_PRIVATE_KEY, "SK.CH.SIG", "SIG"};
+const PinOwner kEnc7{7, CKO_PRIVATE_KEY, "SK.CH.EKEY", "ENC"};
+const PinOwner kInfobox0{0, CKO_DATA, "PERSONENBINDUNG", "INFOBOX"};
+constexpr CK_ATTRIBUTE_TYPE kChange = CKA_QUENDRY_CHANGE_PIN;
+constexpr CK_ATTRIBUTE_TYPE kUnblock = CKA_QUENDRY_UNBLOCK_PIN;
+
+std::vector<DialogAnswer> Only(DialogAnswer answer)
+{
+    return {std::move(answer)};
+}
+std::vector<DialogAnswer> Enter(std::vector<std::string> texts)
+{
+    return Only(DialogAnswer::Enter(std::move(texts)));
+}
+
+struct PinCase
+{
+    const char* name;
+    PinOwner owner;
     CK_ATTRIBUTE_TYPE attribute;
-    int retries;    // before
-    int pukRetries; // before
+    int retries, pukRetries; // before
     std::vector<DialogAnswer> answers;
     CK_RV expected;
     const char* valueAfter;
-    int retriesAfter;
-    int pukRetriesAfter;
+    int retriesAfter, pukRetriesAfter;
     size_t answersLeft;
 };
 
 const PinCase kPinCases[] = {
-    {"change done",
-     1,
-     CKO_PRIVATE_KEY,
-     "SK.CH.SIG",
-     "SIG",
-     CKA_QUENDRY_CHANGE_PIN,
-     2,
-     10,
-     {DialogAnswer::Enter({"123456", "654321"})},
-     CKR_OK,
-     "654321",
-     3,
-     10,
+    {"change done", kSig1, kChange, 2, 10, Enter({"123456", "654321"}), CKR_OK, "654321", 3, 10, 0},
+    {"change cancelled", kSig1, kChange, 3, 10, Only(DialogAnswer::Cancel()), CKR_FUNCTION_CANCELED,
+     "123456", 3, 10, 0},
+    {"empty queue is cancelled", kSig1, kChange, 3, 10, std::vector<DialogAnswer>(),
+     CKR_FUNCTION_CANCELED, "123456", 3, 10, 0},
+    {"change wrong", kSig2, kChange, 3, 10, Enter({"000000", "654321"}), CKR_PIN_INCORRECT,
+     "123456", 2, 10, 0},
+    {"last try locks", kSig2, kChange, 1, 10, Enter({"000000", "654321"}), CKR_PIN_LOCKED, "123456",
+     0, 10, 0},
+    {"locked asks nothing", kSig2, kChange, 0, 10, Enter({"123456", "654321"}), CKR_PIN_LOCKED,
+     "123456", 0, 10, 1},
+    {"dialog fails", kEnc7, kChange, 3, 10, Only(DialogAnswer::Fail()), CKR_FUNCTION_FAILED, "1234",
+     3, 10, 0},
+    {"dialog answers a code", kEnc7, kChange, 3, 10, Only(DialogAnswer::Answer(CKR_DEVICE_ERROR)),
+     CKR_DEVICE_ERROR, "1234", 3, 10, 0},
+    {"new PIN too short", kEnc7, kChange, 2, 10, Enter({"1234", "123"}), CKR_PIN_LEN_RANGE, "1234",
+     3, 10, 0},
+    {"new PIN not digits", kEnc7, kChange, 3, 10, Enter({"1234", "12a4"}), CKR_PIN_INVALID, "1234",
+     3, 10, 0},
+    {"unblock done", kSig4, kUnblock, 0, 9, Enter({"12345678", "222222"}), CKR_OK, "222222", 3, 10,
      0},
-    {"change cancelled",
-     1,
-     CKO_PRIVATE_KEY,
-     "SK.CH.SIG",
-     "SIG",
-     CKA_QUENDRY_CHANGE_PIN,
-     3,
-     10,
-     {DialogAnswer::Cancel()},
-     CKR_FUNCTION_CANCELED,
-     "123456",
-     3,
-     10,
-     0},
-    {"empty queue is cancelled",
-     1,
-     CKO_PRIVATE_KEY,
-     "SK.CH.SIG",
-     "SIG",
-     CKA_QUENDRY_CHANGE_PIN,
-     3,
-     10,
-     {},
-     CKR_FUNCTION_CANCELED,
-     "123456",
-     3,
-     10,
-     0},
-    {"change wrong",
-     2,
-     CKO_PRIVATE_KEY,
-     "SK.CH.SIG",
-     "SIG",
-     CKA_QUENDRY_CHANGE_PIN,
-     3,
-     10,
-     {DialogAnswer::Enter({"000000", "654321"})},
-     CKR_PIN_INCORRECT,
-     "123456",
-     2,
-     10,
-     0},
-    {"last try locks",
-     2,
-     CKO_PRIVATE_KEY,
-     "SK.CH.SIG",
-     "SIG",
-     CKA_QUENDRY_CHANGE_PIN,
-     1,
-     10,
-     {DialogAnswer::Enter({"000000", "654321"})},
-     CKR_PIN_LOCKED,
-     "123456",
-     0,
-     10,
-     0},
-    {"locked asks nothing",
-     2,
-     CKO_PRIVATE_KEY,
-     "SK.CH.SIG",
-     "SIG",
-     CKA_QUENDRY_CHANGE_PIN,
-     0,
-     10,
-     {DialogAnswer::Enter({"123456", "654321"})},
-     CKR_PIN_LOCKED,
-     "123456",
-     0,
-     10,
-     1},
-    {"dialog fails",
-     7,
-     CKO_PRIVATE_KEY,
-     "SK.CH.EKEY",
-     "ENC",
-     CKA_QUENDRY_CHANGE_PIN,
-     3,
-     10,
-     {DialogAnswer::Fail()},
-     CKR_FUNCTION_FAILED,
-     "1234",
-     3,
-     10,
-     0},
-    {"dialog answers a code",
-     7,
-     CKO_PRIVATE_KEY,
-     "SK.CH.EKEY",
-     "ENC",
-     CKA_QUENDRY_CHANGE_PIN,
-     3,
-     10,
-     {DialogAnswer::Answer(CKR_DEVICE_ERROR)},
-     CKR_DEVICE_ERROR,
-     "1234",
-     3,
-     10,
-     0},
-    {"new PIN too short",
-     7,
-     CKO_PRIVATE_KEY,
-     "SK.CH.EKEY",
-     "ENC",
-     CKA_QUENDRY_CHANGE_PIN,
-     2,
-     10,
-     {DialogAnswer::Enter({"1234", "123"})},
-     CKR_PIN_LEN_RANGE,
-     "1234",
-     3,
-     10,
-     0},
-    {"new PIN not digits",
-     7,
-     CKO_PRIVATE_KEY,
-     "SK.CH.EKEY",
-     "ENC",
-     CKA_QUENDRY_CHANGE_PIN,
-     3,
-     10,
-     {DialogAnswer::Enter({"1234", "12a4"})},
-     CKR_PIN_INVALID,
-     "1234",
-     3,
-     10,
-     0},
-    {"unblock done",
-     4,
-     CKO_PRIVATE_KEY,
-     "SK.CH.SIG",
-     "SIG",
-     CKA_QUENDRY_UNBLOCK_PIN,
-     0,
-     9,
-     {DialogAnswer::Enter({"12345678", "222222"})},
-     CKR_OK,
-     "222222",
-     3,
-     10,
-     0},
-    {"unblock wrong PUK",
-     4,
-     CKO_PRIVATE_KEY,
-     "SK.CH.SIG",
-     "SIG",
-     CKA_QUENDRY_UNBLOCK_PIN,
-     0,
-     10,
-     {DialogAnswer::Enter({"11111111", "222222"})},
-     CKR_PIN_INCORRECT,
-     "123456",
-     0,
-     9,
-     0},
-    {"unblock PUK locked",
-     4,
-     CKO_PRIVATE_KEY,
-     "SK.CH.SIG",
-     "SIG",
-     CKA_QUENDRY_UNBLOCK_PIN,
-     0,
-     0,
-     {DialogAnswer::Enter({"12345678", "222222"})},
-     CKR_PIN_LOCKED,
-     "123456",
-     0,
-     0,
-     1},
-    {"Infobox PIN",
-     0,
-     CKO_DATA,
-     "PERSONENBINDUNG",
-     "INFOBOX",
-     CKA_QUENDRY_CHANGE_PIN,
-     3,
-     10,
-     {DialogAnswer::Enter({"4321", "9876"})},
-     CKR_OK,
-     "9876",
-     3,
-     10,
-     0},
+    {"unblock wrong PUK", kSig4, kUnblock, 0, 10, Enter({"11111111", "222222"}), CKR_PIN_INCORRECT,
+     "123456", 0, 9, 0},
+    {"unblock PUK locked", kSig4, kUnblock, 0, 0, Enter({"12345678", "222222"}), CKR_PIN_LOCKED,
+     "123456", 0, 0, 1},
+    {"Infobox PIN", kInfobox0, kChange, 3, 10, Enter({"4321", "9876"}), CKR_OK, "9876", 3, 10, 0},
 };
 
 void Arrange(const SimEnvironment& env, const PinCase& c)
 {
     auto set = env.Load();
-    QuendrySim::Pin& pin = set.slots[c.cardType].card->pins.at(c.pinName);
+    QuendrySim::Pin& pin = set.slots[c.owner.cardType].card->pins.at(c.owner.pinName);
     pin.retries = c.retries;
     pin.pukRetries = c.pukRetries;
     set.dialog = c.answers;
     ASSERT_TRUE(env.Save(set));
 }
+
+using SimPinRules = SimTest::ModuleTest;
 } // namespace
 
 TEST(SimPinEngine, PinAttributesRunTheDialog)
@@ -250,14 +101,14 @@ TEST(SimPinEngine, PinAttributesRunTheDialog)
         LoadedModule module;
         ASSERT_TRUE(module.Load());
         ASSERT_EQ(CKR_OK, module.Initialize());
-        CK_SESSION_HANDLE session = module.Open(SlotOfType(c.cardType));
-        CK_OBJECT_HANDLE object = module.Find(session, c.objectClass, c.label);
+        CK_SESSION_HANDLE session = module.Open(SlotOfType(c.owner.cardType));
+        CK_OBJECT_HANDLE object = module.Find(session, c.owner.objectClass, c.owner.label);
         ASSERT_NE(0u, object);
         EXPECT_EQ(c.expected, module.SetPinAttribute(session, object, c.attribute));
         module.F().C_CloseSession(session);
         module.Finalize();
         const auto set = env.Load();
-        const QuendrySim::Pin& pin = set.slots[c.cardType].card->pins.at(c.pinName);
+        const QuendrySim::Pin& pin = set.slots[c.owner.cardType].card->pins.at(c.owner.pinName);
         EXPECT_EQ(c.valueAfter, pin.value);
         EXPECT_EQ(c.retriesAfter, pin.retries);
         EXPECT_EQ(c.pukRetriesAfter, pin.pukRetries);
@@ -265,13 +116,8 @@ TEST(SimPinEngine, PinAttributesRunTheDialog)
     }
 }
 
-TEST(SimPinEngine, PinAttributeNeedsAPinAndTheValueZero)
+TEST_F(SimPinRules, PinAttributeNeedsAPinAndTheValueZero)
 {
-    SimEnvironment env;
-    ASSERT_TRUE(env.Ready());
-    LoadedModule module;
-    ASSERT_TRUE(module.Load());
-    ASSERT_EQ(CKR_OK, module.Initialize());
     CK_SESSION_HANDLE session = module.Open(SlotOfType(1));
     CK_OBJECT_HANDLE link = module.Find(session, CKO_DATA, "PERSONENBINDUNG");
     EXPECT_EQ(CKR_ATTRIBUTE_TYPE_INVALID,
@@ -282,7 +128,6 @@ TEST(SimPinEngine, PinAttributeNeedsAPinAndTheValueZero)
     CK_OBJECT_HANDLE key = module.Find(session, CKO_PRIVATE_KEY, "SK.CH.SIG");
     EXPECT_EQ(CKR_ATTRIBUTE_VALUE_INVALID,
               module.F().C_SetAttributeValue(session, key, &attribute, 1));
-    module.Finalize();
 }
 
 TEST(SimPinEngine, LoginAsksTheDialogForAnEmptyPin)
@@ -324,15 +169,10 @@ TEST(SimPinEngine, LoginAsksTheDialogForAnEmptyPin)
     }
 }
 
-TEST(SimPinEngine, SigningAsksForTheKeysPinUnlessLoggedIn)
+TEST_F(SimPinRules, SigningAsksForTheKeysPinUnlessLoggedIn)
 {
-    SimEnvironment env;
-    ASSERT_TRUE(env.Ready());
     env.ScriptDialog(
         {DialogAnswer::Enter({"123456"}), DialogAnswer::Cancel(), DialogAnswer::Enter({"999999"})});
-    LoadedModule module;
-    ASSERT_TRUE(module.Load());
-    ASSERT_EQ(CKR_OK, module.Initialize());
     CK_SESSION_HANDLE session = module.Open(SlotOfType(1));
     const std::vector<unsigned char> digest(32, 0x5A);
     std::vector<unsigned char> signature;
@@ -346,6 +186,5 @@ TEST(SimPinEngine, SigningAsksForTheKeysPinUnlessLoggedIn)
     CK_OBJECT_HANDLE enc = module.Find(session, CKO_PRIVATE_KEY, "SK.CH.EKEY");
     EXPECT_EQ(CKR_OK, module.Sign(session, enc, CKM_RSA_PKCS, digest, signature));
     EXPECT_EQ(192u, signature.size());
-    module.Finalize();
     EXPECT_EQ(2, env.Load().slots[1].card->pins.at("SIG").retries);
 }
