@@ -78,12 +78,13 @@ TEST_F(SimCards, FailedInitLeavesNothingBehindAndTheNextInitSucceeds)
     {
         const char* name;
         std::function<void()> arrange;
+        bool finalises; // the module was initialised, so it is finalised before the unload
     };
     const Case cases[] = {
         {"module without C_Initialize",
-         [] { acPKCS11::SetModuleFile(SimEnvironment::NoInitModulePath()); }},
-        {"C_Initialize fails", [this] { AddFault("C_Initialize", CKR_DEVICE_ERROR); }},
-        {"C_GetInfo fails", [this] { AddFault("C_GetInfo", CKR_GENERAL_ERROR); }},
+         [] { acPKCS11::SetModuleFile(SimEnvironment::NoInitModulePath()); }, false},
+        {"C_Initialize fails", [this] { AddFault("C_Initialize", CKR_DEVICE_ERROR); }, false},
+        {"C_GetInfo fails", [this] { AddFault("C_GetInfo", CKR_GENERAL_ERROR); }, true},
     };
     for (const Case& item : cases)
     {
@@ -91,6 +92,13 @@ TEST_F(SimCards, FailedInitLeavesNothingBehindAndTheNextInitSucceeds)
         item.arrange();
         acPKCS11 failing;
         EXPECT_TRUE(AllFunctionsAbsent()) << item.name;
+        const auto calls = env.Calls();
+        if (item.finalises)
+        {
+            ASSERT_GE(calls.size(), 2u) << item.name;
+            EXPECT_EQ(calls[calls.size() - 2].function, "C_GetInfo") << item.name;
+            EXPECT_EQ(calls.back().function, "C_Finalize") << item.name;
+        }
         acPKCS11::SetModuleFile(SimEnvironment::ModulePath());
         // Had the initialised module stayed loaded, C_Initialize would now be refused.
         EXPECT_TRUE(failing.Init()) << item.name;
@@ -102,16 +110,6 @@ TEST_F(SimCards, FailedInitLeavesNothingBehindAndTheNextInitSucceeds)
     const auto initialises = CallsOf("C_Initialize");
     ASSERT_FALSE(initialises.empty());
     EXPECT_EQ(initialises.back().rv, CKR_OK);
-}
-
-TEST_F(SimCards, GetInfoFailureFinalisesTheModule)
-{
-    AddFault("C_GetInfo", CKR_GENERAL_ERROR);
-    acPKCS11 failing;
-    const auto calls = env.Calls();
-    ASSERT_GE(calls.size(), 3u);
-    EXPECT_EQ(calls[calls.size() - 2].function, "C_GetInfo");
-    EXPECT_EQ(calls.back().function, "C_Finalize");
 }
 
 TEST_F(SimCards, SlotListOfEveryCard)

@@ -164,73 +164,52 @@ TEST_F(SimCards, PinOperationsEveryTargetAndOutcome)
         const char* puk;
         const char* newValue;
         const char* wrong;
+        const char* wrongPuk = "00000000";
+        const char* tooShort = "1";
     };
     const Target targets[] = {
         {PIN_TARGET_SIGNATURE, 1, "SIG", "123456", "12345678", "654321", "000000"},
         {PIN_TARGET_ENCRYPTION, 4, "ENC", "1234", "87654321", "4321", "0000"},
         {PIN_TARGET_INFOBOX, 0, "INFOBOX", "4321", "11223344", "9876", "0000"},
     };
+    // The dialog answers the two texts named, or answers without them.
+    using Text = const char* Target::*;
     struct Outcome
     {
         const char* name;
         bool unblock;
-        std::function<std::vector<DialogAnswer>(const Target&)> answers;
+        std::optional<DialogAnswer> answer; // empty: enters first and second
+        Text first, second;
         int result;
         std::function<void(QuendrySim::Pin&)> prepare = nullptr;
     };
+    const std::optional<DialogAnswer> enter;
+    const Text none = nullptr, value = &Target::value, newValue = &Target::newValue;
     const Outcome outcomes[] = {
-        {"changed", false,
-         [](const Target& t) {
-             return std::vector<DialogAnswer>{DialogAnswer::Enter({t.value, t.newValue})};
-         },
-         PIN_RESULT_DONE},
-        {"cancelled", false,
-         [](const Target&) { return std::vector<DialogAnswer>{DialogAnswer::Cancel()}; },
-         PIN_RESULT_CANCELLED},
-        {"nothing scripted", true, [](const Target&) { return std::vector<DialogAnswer>{}; },
-         PIN_RESULT_CANCELLED},
-        {"wrong", false,
-         [](const Target& t) {
-             return std::vector<DialogAnswer>{DialogAnswer::Enter({t.wrong, t.newValue})};
-         },
-         PIN_RESULT_WRONG},
-        {"wrong PUK", true,
-         [](const Target& t) {
-             return std::vector<DialogAnswer>{DialogAnswer::Enter({"00000000", t.newValue})};
-         },
-         PIN_RESULT_WRONG},
-        {"dialog fails", false,
-         [](const Target&) { return std::vector<DialogAnswer>{DialogAnswer::Fail()}; },
-         PIN_RESULT_OTHER},
-        {"new PIN too short", false,
-         [](const Target& t) {
-             return std::vector<DialogAnswer>{DialogAnswer::Enter({t.value, "1"})};
-         },
-         PIN_RESULT_OTHER},
-        {"other code", true,
-         [](const Target&)
-         { return std::vector<DialogAnswer>{DialogAnswer::Answer(CKR_DEVICE_ERROR)}; },
-         PIN_RESULT_OTHER},
-        {"unblocked", true,
-         [](const Target& t) {
-             return std::vector<DialogAnswer>{DialogAnswer::Enter({t.puk, t.newValue})};
-         },
-         PIN_RESULT_DONE},
-        {"wrong on the last try", false,
-         [](const Target& t) {
-             return std::vector<DialogAnswer>{DialogAnswer::Enter({t.wrong, t.newValue})};
-         },
-         PIN_RESULT_LOCKED, [](QuendrySim::Pin& pin) { pin.retries = 1; }},
-        {"locked", false,
-         [](const Target& t) {
-             return std::vector<DialogAnswer>{DialogAnswer::Enter({t.value, t.newValue})};
-         },
-         PIN_RESULT_LOCKED, [](QuendrySim::Pin& pin) { pin.retries = 0; }},
-        {"PUK locked", true,
-         [](const Target& t) {
-             return std::vector<DialogAnswer>{DialogAnswer::Enter({t.puk, t.newValue})};
-         },
-         PIN_RESULT_LOCKED, [](QuendrySim::Pin& pin) { pin.pukRetries = 0; }},
+        {"changed", false, enter, value, newValue, PIN_RESULT_DONE},
+        {"cancelled", false, DialogAnswer::Cancel(), none, none, PIN_RESULT_CANCELLED},
+        {"nothing scripted", true, enter, none, none, PIN_RESULT_CANCELLED},
+        {"wrong", false, enter, &Target::wrong, newValue, PIN_RESULT_WRONG},
+        {"wrong PUK", true, enter, &Target::wrongPuk, newValue, PIN_RESULT_WRONG},
+        {"dialog fails", false, DialogAnswer::Fail(), none, none, PIN_RESULT_OTHER},
+        {"new PIN too short", false, enter, value, &Target::tooShort, PIN_RESULT_OTHER},
+        {"other code", true, DialogAnswer::Answer(CKR_DEVICE_ERROR), none, none, PIN_RESULT_OTHER},
+        {"unblocked", true, enter, &Target::puk, newValue, PIN_RESULT_DONE},
+        {"wrong on the last try", false, enter, &Target::wrong, newValue, PIN_RESULT_LOCKED,
+         [](QuendrySim::Pin& pin) { pin.retries = 1; }},
+        {"locked", false, enter, value, newValue, PIN_RESULT_LOCKED,
+         [](QuendrySim::Pin& pin) { pin.retries = 0; }},
+        {"PUK locked", true, enter, &Target::puk, newValue, PIN_RESULT_LOCKED,
+         [](QuendrySim::Pin& pin) { pin.pukRetries = 0; }},
+    };
+    const auto answersOf = [](const Outcome& outcome, const Target& target)
+    {
+        if (outcome.answer)
+            return std::vector<DialogAnswer>{*outcome.answer};
+        if (!outcome.first)
+            return std::vector<DialogAnswer>{};
+        return std::vector<DialogAnswer>{
+            DialogAnswer::Enter({target.*outcome.first, target.*outcome.second})};
     };
     Start();
     for (const Target& target : targets)
@@ -241,7 +220,7 @@ TEST_F(SimCards, PinOperationsEveryTargetAndOutcome)
                 EditCards(
                     [&](QuendrySim::CardSet& set)
                     { outcome.prepare(*CardOfType(set, target.cardType).FindPin(target.pin)); });
-            Script(outcome.answers(target));
+            Script(answersOf(outcome, target));
             OpenCard(target.cardType);
             const int result = outcome.unblock ? wrapper->UnblockPIN(target.target)
                                                : wrapper->ChangePIN(target.target);
