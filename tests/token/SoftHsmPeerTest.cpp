@@ -4,11 +4,10 @@
 // show only after C_Login with the user PIN (there is no PIN dialog), so the tests log in through
 // the bound function table before they use private keys.
 #include "TestCrypto.h"
+#include "tests/platform/ScopedTempFolder.h"
 #include "token/acPKCS11.h"
 
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
 
 using namespace Corvane;
@@ -30,22 +29,16 @@ class SoftHsmToken
 public:
     bool Create()
     {
-        folder = MakeTempFolder("quendry-softhsm");
-        if (folder.empty())
-            return false;
-        std::ofstream(folder + "/softhsm2.conf")
-            << "directories.tokendir = " << folder << "\nobjectstore.backend = file\n"
-            << "log.level = ERROR\n";
-        std::filesystem::create_directory(folder + "/tokens");
-        setenv("SOFTHSM2_CONF", (folder + "/softhsm2.conf").c_str(), 1);
+        WriteTextFile(File("softhsm2.conf"),
+                      "directories.tokendir = " + folder.Path().string() +
+                          "\nobjectstore.backend = file\nlog.level = ERROR\n");
+        setenv("SOFTHSM2_CONF", File("softhsm2.conf").c_str(), 1);
         return Run("softhsm2-util --init-token --free --label " + Quoted(kTokenLabel) +
                    " --so-pin 12345678 --pin " + kUserPin + " >/dev/null") &&
                MakeKeyPair("sig", "rsa", "01", "SIG") && MakeKeyPair("enc", "ec", "02", "EKEY") &&
                MakeDataObject();
     }
-    ~SoftHsmToken() { RemoveFolder(folder); }
-
-    std::string File(const std::string& name) const { return folder + "/" + name; }
+    std::string File(const std::string& name) const { return folder.File(name); }
 
 private:
     bool MakeKeyPair(const std::string& name, const std::string& type, const std::string& id,
@@ -67,7 +60,7 @@ private:
 
     bool MakeDataObject()
     {
-        std::ofstream(File("link.der"), std::ios::binary) << std::string("\x30\x03\x02\x01\x01", 5);
+        WriteTextFile(File("link.der"), std::string("\x30\x03\x02\x01\x01", 5));
         return Write(File("link.der"), "data", "PERSONENBINDUNG", "");
     }
 
@@ -79,7 +72,7 @@ private:
                    (id.empty() ? "" : " --id " + id) + " >/dev/null 2>&1");
     }
 
-    std::string folder;
+    ScopedTempFolder folder;
 };
 
 class SoftHsmPeer : public ::testing::Test

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -159,18 +158,6 @@ ByteVector ReadFileBytes(const std::string& path)
 {
     std::ifstream file(path, std::ios::binary);
     return ByteVector(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-std::string MakeTempFolder(const std::string& prefix)
-{
-    std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
-    return mkdtemp(pattern.data()) ? pattern : std::string();
-}
-
-void RemoveFolder(const std::string& folder)
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(folder, ignored);
 }
 
 bool Run(const std::string& command)

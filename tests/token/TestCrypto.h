@@ -27,9 +27,6 @@ ByteVector CertificateForKey(const ByteVector& pkcs8PrivateKey);
 ByteVector CertificateWithFreshKey();
 
 ByteVector ReadFileBytes(const std::string& path);
-// A fresh folder of its own under the system's temporary folder.
-std::string MakeTempFolder(const std::string& prefix);
-void RemoveFolder(const std::string& folder);
 // Runs a shell command; true when it exits with 0.
 bool Run(const std::string& command);
 } // namespace tokentest
