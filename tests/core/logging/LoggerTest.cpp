@@ -94,12 +94,13 @@ TEST(LoggerLayout, EveryTypeWithAndWithoutThreadId)
     }
 }
 
-TEST(LoggerLayout, EntryPointsWriteTheirTypes)
+TEST(LoggerLayout, EntryPointsWriteTheirTypesAndInitTurnsTheThreadIdOff)
 {
     ScopedTempFolder folder;
     Logger logger(7);
-    OpenLogger(logger, folder.File("entry.log"));
-    logger.showThreadId = false;
+    logger.showThreadId = true;
+    logger.Init(folder.File("entry.log"));
+    logger.enabled = true;
     logger.Error("e");
     logger.Warning("w");
     logger.Message("m");
@@ -110,16 +111,6 @@ TEST(LoggerLayout, EntryPointsWriteTheirTypes)
     EXPECT_EQ(lines[1].substr(19), "      WARNING: w");
     EXPECT_EQ(lines[2].substr(19), "      MESSAGE: m");
     EXPECT_EQ(lines[3].substr(19), "        DEBUG: d");
-}
-
-TEST(LoggerLayout, InitTurnsTheThreadIdOff)
-{
-    ScopedTempFolder folder;
-    Logger logger(7);
-    logger.Init(folder.File("init.log"));
-    logger.enabled = true;
-    logger.Message("m");
-    EXPECT_EQ(ReadLines(folder.File("init.log")).at(0).substr(19), "      MESSAGE: m");
 }
 
 std::string Numbered(int from, int to)
@@ -158,12 +149,11 @@ TEST(LoggerRotation, AtLines10001And20001)
     EXPECT_EQ(ReadTextFile(folder.File("rot.log")), Numbered(20001, 20001));
 }
 
-TEST(LoggerRotation, TxtPathKeepsItsNameWhileCopiesEndInLog)
+TEST(LoggerRotation, CopiesOfATxtLogEndInLog)
 {
     ScopedTempFolder folder;
     Logger logger(7);
     OpenLogger(logger, folder.File("trace.txt"));
-    EXPECT_EQ(logger.LogPath(), folder.File("trace.txt"));
     for (int i = 1; i <= 10001; ++i)
         logger.Write("", "line " + std::to_string(i), LibLogging::LOG_PLAIN);
     EXPECT_EQ(FileNames(folder), (std::vector<std::string>{"trace.txt", "trace_0.log"}));
@@ -182,24 +172,23 @@ TEST(LoggerRotation, FailedCopyKeepsTheLines)
     EXPECT_EQ(ReadTextFile(folder.File("keep.log")), Numbered(1, 10001));
 }
 
-TEST(LoggerPath, PathWithoutExtensionGetsLog)
+TEST(LoggerPath, LogGoesToTheNamedFileWithHashAAsTheThreadId)
 {
-    ScopedTempFolder folder;
-    Logger logger(7);
-    OpenLogger(logger, folder.File("plain"));
-    EXPECT_EQ(logger.LogPath(), folder.File("plain.log"));
-    EXPECT_EQ(FileNames(folder), std::vector<std::string>{"plain.log"});
-}
-
-TEST(LoggerPath, HashAIsTheThreadId)
-{
-    ScopedTempFolder folder;
-    Logger logger(7);
-    OpenLogger(logger, folder.File("t#a-#a"));
     const std::string id = std::to_string(platform::CurrentThreadId());
-    EXPECT_EQ(logger.LogPath(), folder.File("t" + id + "-" + id + ".log"));
-    logger.Message("m");
-    EXPECT_EQ(ReadLines(folder.File("t" + id + "-" + id + ".log")).size(), 1u);
+    const std::pair<std::string, std::string> cases[] = {{"plain", "plain.log"},
+                                                         {"trace.txt", "trace.txt"},
+                                                         {"t#a-#a", "t" + id + "-" + id + ".log"}};
+    for (const auto& [given, file] : cases)
+    {
+        SCOPED_TRACE(given);
+        ScopedTempFolder folder;
+        Logger logger(7);
+        OpenLogger(logger, folder.File(given));
+        EXPECT_EQ(logger.LogPath(), folder.File(file));
+        logger.Message("m");
+        EXPECT_EQ(FileNames(folder), std::vector<std::string>{file});
+        EXPECT_EQ(ReadLines(folder.File(file)).size(), 1u);
+    }
 }
 
 TEST(LoggerOpen, MovesEarlierFilesAside)
@@ -294,7 +283,7 @@ TEST(LoggerDebugOutput, EveryLineGoesToTheDebugger)
     EXPECT_EQ(texts[1], ": second\r\n");
 }
 
-TEST(LoggerDisabled, WritesNothingAnywhere)
+TEST(LoggerDisabled, NeverOpenedNotEnabledOrUnopenableWritesNothingAnywhere)
 {
     DebugCapture capture;
     ScopedTempFolder folder;
@@ -303,6 +292,10 @@ TEST(LoggerDisabled, WritesNothingAnywhere)
         neverOpened.enabled = true;
         neverOpened.Error("dropped");
         neverOpened.Write("", "dropped", LibLogging::LOG_PLAIN);
+
+        Logger unopenable(7);
+        OpenLogger(unopenable, folder.File("missing/sub/x.log"));
+        unopenable.Error("dropped");
     }
     EXPECT_TRUE(FileNames(folder).empty());
 
@@ -311,17 +304,6 @@ TEST(LoggerDisabled, WritesNothingAnywhere)
     notEnabled.Error("dropped");
     notEnabled.Debug("dropped");
     EXPECT_EQ(ReadTextFile(folder.File("off.log")), "");
-    EXPECT_TRUE(capture.Texts().empty());
-}
-
-TEST(LoggerOpen, UnopenableFolderLeavesTheLoggerClosed)
-{
-    DebugCapture capture;
-    ScopedTempFolder folder;
-    Logger logger(7);
-    OpenLogger(logger, folder.File("missing/sub/x.log"));
-    logger.Error("dropped");
-    EXPECT_TRUE(FileNames(folder).empty());
     EXPECT_TRUE(capture.Texts().empty());
 }
 } // namespace
