@@ -132,18 +132,7 @@ TEST(ExecutableFolderFromPath, PathsOf260CharactersOrMoreGiveNothing)
         EXPECT_EQ(ExecutableFolderFromPath(c.path), c.expected) << c.path.size();
 }
 
-TEST(GetTempFolder, TempThenTmpdirThenTmp)
-{
-    ScopedEnvironment environment;
-    environment.Set("TEMP", "/q/temp");
-    environment.Set("TMPDIR", "/q/tmpdir");
-    EXPECT_EQ(GetTempFolder(), "/q/temp");
-    environment.Unset("TEMP");
-    EXPECT_EQ(GetTempFolder(), "/q/tmpdir");
-    environment.Unset("TMPDIR");
-    EXPECT_EQ(GetTempFolder(), "/tmp");
-}
-
+// The temporary folder's fallback is tested where it is made, in the platform layer.
 TEST(GetAppDataFolder, AppdataThenTheUsersConfigurationFolder)
 {
     ScopedEnvironment environment;
