@@ -61,12 +61,4 @@ TEST_P(Cp1252UnmappableTest, FailsWithEmptyOutput)
 INSTANTIATE_TEST_SUITE_P(Characters, Cp1252UnmappableTest,
                          testing::Values(L'\u0080', L'\u009E', L'\u0100', L'\u20AD', L'\u4E2D',
                                          static_cast<wchar_t>(0x1F600)));
-
-TEST(Cp1252Test, GermanTextHasItsSingleByteForm)
-{
-    std::string narrow;
-    ASSERT_TRUE(platform::WideToCp1252(L"Pr\u00FCfen \u00C4nderung \u20AC", narrow));
-    EXPECT_EQ(narrow, "Pr\xFC"
-                      "fen \xC4nderung \x80");
-}
 } // namespace
