@@ -1,6 +1,7 @@
 // The executable as the demo starts it: script file, TLS folder, the port it prints.
 
 #include "sim/onlineservices/Server.h"
+#include "tests/platform/ScopedTempFolder.h"
 
 #include <httplib.h>
 
@@ -11,9 +12,8 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <string>
+#include <vector>
 
 namespace
 {
@@ -85,20 +85,16 @@ class SimExecutableTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        folder = std::filesystem::temp_directory_path() /
-                 ("quendry-sim-exe-" + std::to_string(getpid()));
-        std::filesystem::create_directories(folder);
-        std::ofstream(folder / "script.json")
-            << R"({"ZmrSession": {"every": {"json": {"sessionid": "fixed"}}}})";
+        WriteTextFile(folder.File("script.json"),
+                      R"({"ZmrSession": {"every": {"json": {"sessionid": "fixed"}}}})");
     }
-    void TearDown() override { std::filesystem::remove_all(folder); }
 
-    std::filesystem::path folder;
+    ScopedTempFolder folder;
 };
 
 TEST_F(SimExecutableTest, PlainServesItsScriptUntilTerminated)
 {
-    SimProcess sim({"--script", (folder / "script.json").string()});
+    SimProcess sim({"--script", folder.File("script.json")});
     const uint16_t port = PortOf(sim.ReadLine());
     httplib::Client client("127.0.0.1", port);
     const auto answer = client.Post("/OnlineServicesTNG/v1/ZmrSession", "{}", "application/json");
@@ -110,11 +106,11 @@ TEST_F(SimExecutableTest, PlainServesItsScriptUntilTerminated)
 
 TEST_F(SimExecutableTest, TlsWritesTheCaThatItsCertificateChainsTo)
 {
-    SimProcess sim({"--tls", folder.string(), "--script", (folder / "script.json").string()});
-    EXPECT_EQ(sim.ReadLine(), "ca file " + (folder / "ca.pem").string() + "\n");
+    SimProcess sim({"--tls", folder.Path().string(), "--script", folder.File("script.json")});
+    EXPECT_EQ(sim.ReadLine(), "ca file " + folder.File("ca.pem") + "\n");
     const uint16_t port = PortOf(sim.ReadLine());
     httplib::SSLClient client("localhost", port);
-    client.set_ca_cert_path((folder / "ca.pem").c_str());
+    client.set_ca_cert_path(folder.File("ca.pem").c_str());
     client.enable_server_certificate_verification(true);
     const auto answer = client.Post("/OnlineServicesTNG/v1/ZmrSession", "{}", "application/json");
     ASSERT_TRUE(answer);
@@ -135,15 +131,14 @@ TEST_F(SimExecutableTest, ATerminationRightAfterTheStartEndsItCleanly)
 
 TEST_F(SimExecutableTest, ABadScriptOrArgumentEndsWithAnError)
 {
-    std::ofstream(folder / "bad.json") << "{ nope";
-    const std::vector<std::vector<std::string>> cases = {
-        {"--script", (folder / "bad.json").string()},
-        {"--script", (folder / "missing.json").string()},
-        {"--colour", "blue"},
-        {"--port"},
-        {"--port", "http"},
-        {"--port", "80x"},
-        {"--port", "65536"}};
+    WriteTextFile(folder.File("bad.json"), "{ nope");
+    const std::vector<std::vector<std::string>> cases = {{"--script", folder.File("bad.json")},
+                                                         {"--script", folder.File("missing.json")},
+                                                         {"--colour", "blue"},
+                                                         {"--port"},
+                                                         {"--port", "http"},
+                                                         {"--port", "80x"},
+                                                         {"--port", "65536"}};
     for (const auto& arguments : cases)
     {
         SimProcess sim(arguments);
