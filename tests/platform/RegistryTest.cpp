@@ -278,55 +278,46 @@ TEST_F(RegistryTest, HandlesKeepTheRightsTheyWereOpenedWith)
     EXPECT_EQ(platform::RegistryCloseKey(nullptr), platform::kRegistryInvalidHandle);
 }
 
-TEST_F(RegistryTest, AStoreThatCannotBeWrittenDeniesAccess)
+TEST_F(RegistryTest, AStoreThatCannotBeWrittenOrReadDeniesAccess)
 {
     // The folder lies below a regular file, which stops even an administrator.
     const std::string blocker = folder_.File("not-a-folder");
     WriteTextFile(blocker, "x");
     environment_.Set("QUENDRY_REGISTRY_DIR", blocker + "/registry");
-
     UniqueRegistryKey key;
     EXPECT_EQ(Open("Software", key), platform::kRegistryNotFound);
     platform::RegistryHandle handle = nullptr;
     EXPECT_EQ(platform::RegistryCreateKey(kMachine, "Software\\Test", platform::kKeyWrite, &handle),
               platform::kRegistryAccessDenied);
     EXPECT_EQ(handle, nullptr);
-}
 
-TEST_F(RegistryTest, AStoreThatCannotBeReadDeniesAccess)
-{
+    // A folder in the store file's place cannot be read.
+    environment_.Set("QUENDRY_REGISTRY_DIR", folder_.Path().string());
     std::filesystem::create_directory(StoreFile());
-    UniqueRegistryKey key;
     EXPECT_EQ(Open("Software", key), platform::kRegistryAccessDenied);
-    platform::RegistryHandle handle = nullptr;
     EXPECT_EQ(platform::RegistryCreateKey(kMachine, "Software", platform::kKeyWrite, &handle),
               platform::kRegistryAccessDenied);
 }
 
-TEST_F(RegistryTest, HivesLiveInTheirOwnFiles)
+TEST_F(RegistryTest, HivesLiveInTheirOwnFilesTheUserHiveByDefaultInTheConfigurationFolder)
 {
     UniqueRegistryKey user =
         Create("Software\\Test", platform::kKeyWrite, RegistryHive::CurrentUser);
     ASSERT_EQ(Set(user, "Who", platform::kRegSz, Text("user")), 0u);
-
     EXPECT_FALSE(std::filesystem::exists(StoreFile()));
     EXPECT_NE(
         ReadTextFile(StoreFile("HKEY_CURRENT_USER")).find("[HKEY_CURRENT_USER\\Software\\Test]"),
         std::string::npos);
     UniqueRegistryKey machine;
     EXPECT_EQ(Open("Software\\Test", machine), platform::kRegistryNotFound);
-}
 
-TEST_F(RegistryTest, WithoutTheVariableTheUserHiveLivesInTheConfigurationFolder)
-{
     environment_.Unset("QUENDRY_REGISTRY_DIR");
     environment_.Set("XDG_CONFIG_HOME", folder_.File("config"));
-    UniqueRegistryKey user =
-        Create("Software\\Test", platform::kKeyWrite, RegistryHive::CurrentUser);
-    ASSERT_EQ(Set(user, "Who", platform::kRegSz, Text("user")), 0u);
-    EXPECT_NE(
-        ReadTextFile(folder_.File("config/quendry/HKEY_CURRENT_USER.reg")).find("\"Who\"=\"user\""),
-        std::string::npos);
+    user = Create("Software\\Test", platform::kKeyWrite, RegistryHive::CurrentUser);
+    ASSERT_EQ(Set(user, "Who", platform::kRegSz, Text("default")), 0u);
+    EXPECT_NE(ReadTextFile(folder_.File("config/quendry/HKEY_CURRENT_USER.reg"))
+                  .find("\"Who\"=\"default\""),
+              std::string::npos);
 }
 
 TEST_F(RegistryTest, NothingIsCachedBetweenOperations)
