@@ -1,6 +1,7 @@
 // The English catalogue covers exactly the texts the user interface marks for translation.
+#include "tests/platform/ScopedTempFolder.h"
+
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <regex>
 #include <set>
@@ -10,14 +11,6 @@ namespace
 {
 const std::filesystem::path Source(QUENDRY_SOURCE_DIR);
 
-std::string ReadText(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 std::set<std::string> MarkedTexts()
 {
     const std::regex marked(R"re((?:\b_|wxTRANSLATE)\(L"([^"]*)"\))re");
@@ -26,7 +19,7 @@ std::set<std::string> MarkedTexts()
     {
         if (entry.path().extension() != ".cpp")
             continue;
-        const std::string code = ReadText(entry.path());
+        const std::string code = ReadTextFile(entry.path());
         for (std::sregex_iterator match(code.begin(), code.end(), marked), end; match != end;
              ++match)
             texts.insert((*match)[1]);
@@ -54,7 +47,7 @@ TEST(Catalogue, EnglishTranslatesEveryMarkedTextAndNothingElse)
 {
     const std::set<std::string> marked = MarkedTexts();
     ASSERT_GT(marked.size(), 20u);
-    EXPECT_EQ(CatalogueIds(ReadText(Source / "ui/i18n/en.po")), marked);
+    EXPECT_EQ(CatalogueIds(ReadTextFile(Source / "ui/i18n/en.po")), marked);
     // The unblock failure text is shown untranslated on purpose.
     EXPECT_EQ(marked.count("Fehler beim PIN entsperren!"), 0u);
 }

@@ -84,24 +84,10 @@ bool SaveScreenshot(wxWindow* window, const std::string& name)
     return image.SaveFile((folder / (name + ".png")).string(), wxBITMAP_TYPE_PNG);
 }
 
-TempFolder::TempFolder()
-{
-    std::string pattern = (std::filesystem::temp_directory_path() / "quendry-ui-XXXXXX").string();
-    if (mkdtemp(pattern.data()) != nullptr)
-        path = pattern;
-}
-
-TempFolder::~TempFolder()
-{
-    std::error_code error;
-    if (!path.empty())
-        std::filesystem::remove_all(path, error);
-}
-
 RegistryFixture::RegistryFixture(const std::vector<std::string>& clientValues,
                                  const std::vector<std::string>& traceValues)
 {
-    std::ofstream hive(folder.Path() + "/HKEY_LOCAL_MACHINE.reg", std::ios::binary);
+    std::ofstream hive(folder.File("HKEY_LOCAL_MACHINE.reg"), std::ios::binary);
     hive << "Windows Registry Editor Version 5.00\r\n\r\n";
     hive << "[HKEY_LOCAL_MACHINE\\Software\\Corvane GmbH\\Quendry Client]\r\n";
     for (const std::string& line : clientValues)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tests/platform/ScopedTempFolder.h"
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -17,20 +19,6 @@ void RunFor(int milliseconds);
 // build/<config>/test-artefacts/<name>.png; false on failure, also when the picture is blank.
 bool SaveScreenshot(wxWindow* window, const std::string& name);
 
-// A fresh folder below the temporary folder, removed with the object.
-class TempFolder
-{
-public:
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const std::string& Path() const { return path; }
-
-private:
-    std::string path;
-};
-
 // Writes the registry hive HKEY_LOCAL_MACHINE into a folder of its own, points the registry
 // store at it and registers the configuration table.
 class RegistryFixture
@@ -41,10 +29,9 @@ public:
     explicit RegistryFixture(const std::vector<std::string>& clientValues = {},
                              const std::vector<std::string>& traceValues = {});
     ~RegistryFixture();
-    const std::string& Folder() const { return folder.Path(); }
 
 private:
-    TempFolder folder;
+    ScopedTempFolder folder;
 };
 
 // Answers every modal dialog in place of the user and records it; unexpected ones fail a test

@@ -1,5 +1,6 @@
 // The program as a user starts it: the real executable on the virtual display.
 #include "sim/cardmodule/testsupport/SimEnvironment.h"
+#include "tests/platform/ScopedEnvironment.h"
 #include "tests/ui/GuiHarness.h"
 
 #include <chrono>
@@ -18,17 +19,29 @@ namespace
 {
 const std::string Program = std::string(QUENDRY_BINARY_DIR) + "/bin/quendrycards";
 
+std::filesystem::path InstanceFile(const std::filesystem::path& folder)
+{
+    return folder / ("QuendryCards-" + std::string(getpwuid(getuid())->pw_name));
+}
+
+bool LogFileWritten(const std::filesystem::path& folder)
+{
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+    {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("QuendryCards_", 0) == 0 && entry.path().extension() == ".log")
+            return true;
+    }
+    return false;
+}
+
 class ProgramTest : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        setenv("HOME", home.Path().c_str(), 1);
-        // Logging on, into the test's own folder.
-        registry = std::make_unique<GuiTest::RegistryFixture>(
-            std::vector<std::string>{},
-            std::vector<std::string>{"\"LogLevel\"=dword:00000005",
-                                     "\"Filename\"=\"" + home.Path() + "\""});
+        environment.Set("HOME", home.Path());
+        registry = std::make_unique<GuiTest::RegistryFixture>();
     }
 
     void TearDown() override
@@ -70,26 +83,9 @@ protected:
         return -1;
     }
 
-    std::string InstanceFile() const { return InstanceFile(home.Path()); }
-    static std::string InstanceFile(const std::string& folder)
-    {
-        return folder + "/QuendryCards-" + getpwuid(getuid())->pw_name;
-    }
-
-    bool LogFileWritten() const { return LogFileWritten(home.Path()); }
-    static bool LogFileWritten(const std::string& folder)
-    {
-        for (const auto& entry : std::filesystem::directory_iterator(folder))
-        {
-            const std::string name = entry.path().filename().string();
-            if (name.rfind("QuendryCards_", 0) == 0 && entry.path().extension() == ".log")
-                return true;
-        }
-        return false;
-    }
-
     QuendrySim::SimEnvironment sim;
-    GuiTest::TempFolder home;
+    ScopedTempFolder home;
+    ScopedEnvironment environment;
     std::unique_ptr<GuiTest::RegistryFixture> registry;
     std::vector<pid_t> started;
 };
@@ -104,19 +100,18 @@ TEST_F(ProgramTest, AnyCommandLineArgumentEndsTheProgramBeforeAWindow)
         const int status = WaitForExit(pid, 20000);
         EXPECT_NE(status, -1) << "still running";
         EXPECT_NE(status, 0);
-        EXPECT_FALSE(std::filesystem::exists(InstanceFile()));
+        EXPECT_FALSE(std::filesystem::exists(InstanceFile(home.Path())));
     }
 }
 
 TEST_F(ProgramTest, SecondStartOfTheSameUserEndsAtOnce)
 {
     const pid_t first = Start();
-    ASSERT_TRUE(
-        GuiTest::WaitUntil([this] { return std::filesystem::exists(InstanceFile()); }, 20000));
+    ASSERT_TRUE(GuiTest::WaitUntil(
+        [this] { return std::filesystem::exists(InstanceFile(home.Path())); }, 20000));
     const pid_t second = Start();
     EXPECT_NE(WaitForExit(second, 20000), -1) << "the second instance keeps running";
     EXPECT_EQ(WaitForExit(first, 500), -1) << "the first instance ended";
-    EXPECT_TRUE(GuiTest::WaitUntil([this] { return LogFileWritten(); }, 20000));
 }
 
 TEST_F(ProgramTest, LogSettingsDecideWhetherAndWhereTheLogIsWritten)
@@ -133,19 +128,19 @@ TEST_F(ProgramTest, LogSettingsDecideWhetherAndWhereTheLogIsWritten)
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.name);
-        GuiTest::TempFolder folder;
-        setenv("HOME", folder.Path().c_str(), 1);
+        ScopedTempFolder folder;
+        environment.Set("HOME", folder.Path());
         registry.reset();
         registry = std::make_unique<GuiTest::RegistryFixture>(
             std::vector<std::string>{},
             std::vector<std::string>{std::string("\"LogLevel\"=dword:") + c.level,
-                                     "\"Filename\"=\"" + folder.Path() + c.file + "\""});
+                                     "\"Filename\"=\"" + folder.Path().string() + c.file + "\""});
         const pid_t pid = Start();
         // The log is opened before the instance check.
         ASSERT_TRUE(GuiTest::WaitUntil(
             [&folder] { return std::filesystem::exists(InstanceFile(folder.Path())); }, 20000));
         EXPECT_EQ(LogFileWritten(folder.Path()), c.written);
-        EXPECT_FALSE(std::filesystem::exists(folder.Path() + "/run.LOG"));
+        EXPECT_FALSE(std::filesystem::exists(folder.File("run.LOG")));
         kill(pid, SIGTERM);
         EXPECT_NE(WaitForExit(pid, 20000), -1);
     }
