@@ -91,12 +91,25 @@ void FrameFixture::Press(int id)
     button->GetEventHandler()->ProcessEvent(click);
 }
 
-std::vector<std::string> FrameFixture::CallNames() const
+int FrameFixture::CallsOf(const std::string& function) const
 {
-    std::vector<std::string> names;
+    int count = 0;
     for (const auto& call : sim.Calls())
-        names.push_back(call.function);
-    return names;
+        count += call.function == function;
+    return count;
+}
+
+std::vector<int> FrameFixture::ControlsNotIn(bool enabled) const
+{
+    std::vector<int> others;
+    for (int id = ID_RELOAD_CARDS; id <= ID_TEST_SIG_KEY; ++id)
+    {
+        if (frame->FindWindow(id)->IsEnabled() != enabled)
+            others.push_back(id);
+    }
+    if (frame->CardList()->IsEnabled() != enabled)
+        others.push_back(ID_CARD_LIST);
+    return others;
 }
 
 wxString FrameFixture::StatusText() const

@@ -31,8 +31,11 @@ protected:
     long RowOfType(int cardType) const;
     void SelectRow(long row);
     void Press(int id);
-    std::vector<std::string> CallNames() const;
+    // How often the module saw that function.
+    int CallsOf(const std::string& function) const;
     size_t CallCount() const { return sim.Calls().size(); }
+    // The ids of the command buttons, the reload button and the list not in that state.
+    std::vector<int> ControlsNotIn(bool enabled) const;
 
     // The status line's text and whether its picture is the red one.
     wxString StatusText() const;

@@ -14,20 +14,22 @@ struct ControlCase
     const char* groupBox;
 };
 
+// In the order of creation, which is the keyboard order.
 const ControlCase Buttons[] = {
+    {ID_RELOAD_CARDS, "", ""},
     {ID_UPDATE_CERTIFICATES, "Zertifikate ersetzen", "Onlinedienste"},
-    {ID_CHANGE_INFOBOX_PIN, "4 stellige PIN ändern", "Infoboxbereich"},
-    {ID_UNBLOCK_INFOBOX_PIN, "4 stellige PIN entsperren", "Infoboxbereich"},
     {ID_WRITE_IDENTITY_LINK, "Personenbindung aufbringen", "Onlinedienste"},
-    {ID_SHOW_INFOBOX, "Infobox anzeigen", "Infoboxbereich"},
-    {ID_CHANGE_ENC_PIN, "4 stellige PIN ändern", "Geheimhaltungszertifikat"},
-    {ID_UNBLOCK_ENC_PIN, "4 stellige PIN entsperren", "Geheimhaltungszertifikat"},
-    {ID_SHOW_ENC_CERTIFICATE, "Zertifikat anzeigen", "Geheimhaltungszertifikat"},
-    {ID_TEST_ENC_KEY, "Signatur testen", "Geheimhaltungszertifikat"},
     {ID_CHANGE_SIG_PIN, "6 stellige PIN ändern", "Signaturzertifikat"},
     {ID_UNBLOCK_SIG_PIN, "6 stellige PIN entsperren", "Signaturzertifikat"},
     {ID_SHOW_SIG_CERTIFICATE, "Zertifikat anzeigen", "Signaturzertifikat"},
     {ID_TEST_SIG_KEY, "Signatur testen", "Signaturzertifikat"},
+    {ID_CHANGE_ENC_PIN, "4 stellige PIN ändern", "Geheimhaltungszertifikat"},
+    {ID_UNBLOCK_ENC_PIN, "4 stellige PIN entsperren", "Geheimhaltungszertifikat"},
+    {ID_SHOW_ENC_CERTIFICATE, "Zertifikat anzeigen", "Geheimhaltungszertifikat"},
+    {ID_TEST_ENC_KEY, "Signatur testen", "Geheimhaltungszertifikat"},
+    {ID_CHANGE_INFOBOX_PIN, "4 stellige PIN ändern", "Infoboxbereich"},
+    {ID_UNBLOCK_INFOBOX_PIN, "4 stellige PIN entsperren", "Infoboxbereich"},
+    {ID_SHOW_INFOBOX, "Infobox anzeigen", "Infoboxbereich"},
 };
 
 // The group box whose frame holds the window on the screen.
@@ -43,12 +45,23 @@ wxString EnclosingBox(wxWindow* window)
     return wxString();
 }
 
+wxString ColumnText(wxListCtrl* list, int column, int* width = nullptr)
+{
+    wxListItem item;
+    item.SetMask(wxLIST_MASK_TEXT | wxLIST_MASK_WIDTH | wxLIST_MASK_FORMAT);
+    EXPECT_TRUE(list->GetColumn(column, item));
+    EXPECT_EQ(item.GetAlign(), wxLIST_FORMAT_LEFT);
+    if (width != nullptr)
+        *width = item.GetWidth();
+    return item.GetText();
+}
+
 class MainWindowTest : public FrameFixture
 {
 };
 } // namespace
 
-TEST_F(MainWindowTest, EveryControlHasItsIdLabelParentAndGroup)
+TEST_F(MainWindowTest, EveryControlHasItsIdLabelParentGroupAndOrder)
 {
     OpenFrame();
     wxWindow* panel = frame->CardList()->GetParent();
@@ -64,106 +77,74 @@ TEST_F(MainWindowTest, EveryControlHasItsIdLabelParentAndGroup)
         EXPECT_EQ(button->GetName(), "button");
         EXPECT_EQ(EnclosingBox(button), wxString::FromUTF8(control.groupBox));
     }
-    wxWindow* reload = frame->FindWindow(ID_RELOAD_CARDS);
-    ASSERT_NE(reload, nullptr);
-    EXPECT_EQ(reload->GetParent(), panel);
-    EXPECT_EQ(frame->FindWindow(ID_CARD_LIST), frame->CardList());
-    EXPECT_EQ(frame->CardList()->GetName(), "listCtrl");
+    std::vector<int> order;
+    for (wxWindow* child : panel->GetChildren())
+    {
+        if (child->GetId() >= ID_RELOAD_CARDS && child->GetId() <= ID_TEST_SIG_KEY)
+            order.push_back(child->GetId());
+    }
+    ASSERT_EQ(order.size(), std::size(Buttons));
+    for (size_t i = 0; i < order.size(); ++i)
+        EXPECT_EQ(order[i], Buttons[i].id) << "creation order at " << i;
+
+    wxListCtrl* list = frame->CardList();
+    EXPECT_EQ(frame->FindWindow(ID_CARD_LIST), list);
+    EXPECT_EQ(list->GetName(), "listCtrl");
+    EXPECT_TRUE(list->HasFlag(wxLC_REPORT) && list->HasFlag(wxLC_SINGLE_SEL));
+    const std::pair<const char*, int> columns[] = {{"Kartennummer", 170},
+                                                   {"Ausgestellt für", 350},
+                                                   {"Kartentyp", 190},
+                                                   {"Personenbindung", 115}};
+    ASSERT_EQ(list->GetColumnCount(), 4);
+    for (int i = 0; i < 4; ++i)
+    {
+        int width = 0;
+        EXPECT_EQ(ColumnText(list, i, &width), wxString::FromUTF8(columns[i].first));
+        EXPECT_EQ(width, columns[i].second);
+    }
     EXPECT_EQ(frame->StatusText()->GetParent(), panel);
     EXPECT_EQ(frame->StatusText()->GetName(), "staticText");
     EXPECT_EQ(frame->StatusText()->GetWindowStyleFlag() & wxALIGN_CENTRE, wxALIGN_CENTRE);
     EXPECT_EQ(frame->StatusPicture()->GetParent(), panel);
     EXPECT_EQ(frame->StatusPicture()->GetName(), "staticBitmap");
-    EXPECT_TRUE(frame->CardList()->HasFlag(wxLC_REPORT));
-    EXPECT_TRUE(frame->CardList()->HasFlag(wxLC_SINGLE_SEL));
     EXPECT_TRUE(GuiTest::SaveScreenshot(frame, "main-window"));
 }
 
-TEST_F(MainWindowTest, ColumnsHaveTheirLabelsAndWidths)
+TEST_F(MainWindowTest, StartsWithTheStatusHiddenAndCannotShrinkBelowItsMinimum)
 {
     OpenFrame();
-    const struct
-    {
-        const char* label;
-        int width;
-    } columns[] = {{"Kartennummer", 170},
-                   {"Ausgestellt für", 350},
-                   {"Kartentyp", 190},
-                   {"Personenbindung", 115}};
-    wxListCtrl* list = frame->CardList();
-    ASSERT_EQ(list->GetColumnCount(), 4);
-    for (int i = 0; i < 4; ++i)
-    {
-        wxListItem column;
-        column.SetMask(wxLIST_MASK_TEXT | wxLIST_MASK_WIDTH | wxLIST_MASK_FORMAT);
-        ASSERT_TRUE(list->GetColumn(i, column));
-        EXPECT_EQ(column.GetText(), wxString::FromUTF8(columns[i].label));
-        EXPECT_EQ(column.GetWidth(), columns[i].width);
-        EXPECT_EQ(column.GetAlign(), wxLIST_FORMAT_LEFT);
-    }
-}
-
-TEST_F(MainWindowTest, KeyboardOrderFollowsCreationOrder)
-{
-    OpenFrame();
-    std::vector<int> buttonOrder;
-    for (wxWindow* child : frame->CardList()->GetParent()->GetChildren())
-    {
-        if (child->GetId() >= ID_RELOAD_CARDS && child->GetId() <= ID_TEST_SIG_KEY)
-            buttonOrder.push_back(child->GetId());
-    }
-    const std::vector<int> expected = {
-        ID_RELOAD_CARDS,         ID_UPDATE_CERTIFICATES, ID_WRITE_IDENTITY_LINK,
-        ID_CHANGE_SIG_PIN,       ID_UNBLOCK_SIG_PIN,     ID_SHOW_SIG_CERTIFICATE,
-        ID_TEST_SIG_KEY,         ID_CHANGE_ENC_PIN,      ID_UNBLOCK_ENC_PIN,
-        ID_SHOW_ENC_CERTIFICATE, ID_TEST_ENC_KEY,        ID_CHANGE_INFOBOX_PIN,
-        ID_UNBLOCK_INFOBOX_PIN,  ID_SHOW_INFOBOX};
-    EXPECT_EQ(buttonOrder, expected);
-}
-
-TEST_F(MainWindowTest, FrameCannotShrinkBelowItsMinimum)
-{
-    OpenFrame();
+    EXPECT_FALSE(frame->StatusText()->IsShown());
+    EXPECT_FALSE(frame->StatusPicture()->IsShown());
+    EXPECT_FALSE(frame->PleaseWaitBox()->IsShown());
     frame->SetSize(wxSize(300, 200));
     GuiTest::RunFor(50);
     EXPECT_GE(frame->GetSize().x, 800);
     EXPECT_GE(frame->GetSize().y, 600);
 }
 
-TEST_F(MainWindowTest, TitleWithoutVersion)
+TEST_F(MainWindowTest, TitleShowsTheConfiguredVersion)
 {
-    OpenFrame(false);
-    EXPECT_EQ(frame->GetTitle(), "Tessaview (x64)");
-}
-
-TEST_F(MainWindowTest, TitleWithVersion)
-{
-    registry.reset();
-    registry = std::make_unique<GuiTest::RegistryFixture>(
-        std::vector<std::string>{"\"Version\"=\"4.2.1\""});
-    OpenFrame(false);
-    EXPECT_EQ(frame->GetTitle(), "Tessaview (4.2.1, x64)");
-}
-
-TEST_F(MainWindowTest, StatusAreaIsHiddenAtStart)
-{
-    OpenFrame();
-    EXPECT_FALSE(frame->StatusText()->IsShown());
-    EXPECT_FALSE(frame->StatusPicture()->IsShown());
-    EXPECT_FALSE(frame->PleaseWaitBox()->IsShown());
+    const std::pair<std::vector<std::string>, const char*> cases[] = {
+        {{}, "Tessaview (x64)"}, {{"\"Version\"=\"4.2.1\""}, "Tessaview (4.2.1, x64)"}};
+    for (const auto& [lines, title] : cases)
+    {
+        SCOPED_TRACE(title);
+        registry.reset(); // the old store goes before the new one is set up
+        registry = std::make_unique<GuiTest::RegistryFixture>(lines);
+        OpenFrame(false);
+        EXPECT_EQ(frame->GetTitle(), title);
+        CloseFrame();
+    }
 }
 
 TEST_F(MainWindowTest, EnglishLanguageShowsTheEnglishCatalogue)
 {
-    GuiTest::ModalAnswerer noBoxes;
+    GuiTest::ModalAnswerer noBoxes; // a missing locale must not show a message either
     ASSERT_EQ(InitLocale(LocaleCell(), LanguageFromStored(StoredLanguageEnglish)), 0);
     OpenFrame(false);
     EXPECT_EQ(frame->FindWindow(ID_CHANGE_SIG_PIN)->GetLabel(), "Change 6-digit PIN");
     EXPECT_EQ(frame->FindWindow(ID_UPDATE_CERTIFICATES)->GetLabel(), "Replace certificates");
-    wxListItem column;
-    column.SetMask(wxLIST_MASK_TEXT);
-    frame->CardList()->GetColumn(0, column);
-    EXPECT_EQ(column.GetText(), "Card number");
+    EXPECT_EQ(ColumnText(frame->CardList(), 0), "Card number");
     EXPECT_TRUE(GuiTest::SaveScreenshot(frame, "main-window-english"));
     CloseFrame();
     LocaleCell().reset();

@@ -21,7 +21,7 @@ class StatusLineTest : public FrameFixture
 };
 } // namespace
 
-TEST(StatusFaderSteps, ColourAndAlphaFollowTheStep)
+TEST(StatusFader, ColourAndAlphaFollowTheStepsUntilTheLastEndsTheFade)
 {
     const struct
     {
@@ -29,32 +29,24 @@ TEST(StatusFaderSteps, ColourAndAlphaFollowTheStep)
         unsigned char grey;
         unsigned char alpha;
     } steps[] = {{1, 4, 249}, {25, 120, 127}, {49, 235, 5}};
+    StatusFader fader;
+    fader.Setup(*wxBLACK, wxColour(240, 240, 240), OpaqueSquare());
+    int advances = 0;
     for (const auto& expected : steps)
     {
         SCOPED_TRACE(expected.step);
-        StatusFader fader;
-        fader.Setup(*wxBLACK, wxColour(240, 240, 240), OpaqueSquare());
-        for (int i = 0; i < expected.step; ++i)
-            EXPECT_TRUE(fader.Advance());
+        for (; advances < expected.step; ++advances)
+            ASSERT_TRUE(fader.Advance());
         EXPECT_EQ(fader.GetColour(), wxColour(expected.grey, expected.grey, expected.grey));
         const wxImage faded = fader.GetImage();
         ASSERT_TRUE(faded.HasAlpha());
         EXPECT_EQ(faded.GetAlpha(2, 2), expected.alpha);
         EXPECT_EQ(faded.GetAlpha(0, 0), 0); // transparent stays transparent
     }
-}
-
-TEST(StatusFaderSteps, LastStepEndsTheFadeAndNeverPassesIt)
-{
-    StatusFader fader;
-    fader.Setup(*wxBLACK, *wxWHITE, OpaqueSquare());
-    int advances = 0;
-    while (fader.Advance())
-        ++advances;
-    EXPECT_EQ(advances, 49);
+    EXPECT_FALSE(fader.Advance()); // the 50th step is the last
     EXPECT_FALSE(fader.Advance());
     EXPECT_EQ(fader.Step(), 50);
-    EXPECT_EQ(fader.GetColour(), *wxWHITE);
+    EXPECT_EQ(fader.GetColour(), wxColour(240, 240, 240));
 }
 
 TEST_F(StatusLineTest, MessageFadesAndDisappearsAfterItsTimeline)
