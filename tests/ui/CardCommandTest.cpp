@@ -1,12 +1,11 @@
 // The PIN and certificate commands of the main window, from the button to the status line.
+#include "tests/platform/ScopedEnvironment.h"
 #include "tests/ui/FrameFixture.h"
 #include "ui/DocumentLauncher.h"
 #include "ui/WindowIds.h"
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,79 +13,74 @@ namespace
 {
 using QuendrySim::DialogAnswer;
 
-struct PinCase
+struct PinTarget
+{
+    int change;
+    int unblock;
+    const char* pin;   // the card's PIN the buttons work on
+    const char* right; // the generated card's PIN
+    const char* puk;
+    const char* next; // the new PIN entered
+};
+
+const PinTarget Targets[] = {
+    {ID_CHANGE_SIG_PIN, ID_UNBLOCK_SIG_PIN, "SIG", "123456", "12345678", "654321"},
+    {ID_CHANGE_ENC_PIN, ID_UNBLOCK_ENC_PIN, "ENC", "1234", "87654321", "4321"},
+    {ID_CHANGE_INFOBOX_PIN, ID_UNBLOCK_INFOBOX_PIN, "INFOBOX", "4321", "11223344", "1234"}};
+
+enum class Entry
+{
+    Right,
+    Wrong,
+    Cancel,
+    Fail
+};
+
+struct PinOutcome
 {
     const char* name;
-    int button;
-    const char* pin; // the card's PIN the command works on
-    bool change;
-    DialogAnswer answer;
+    Entry entry;
     bool locked; // the PIN (change) or PUK (unblock) has no tries left
-    const char* text;
+    const char* changeText;
+    const char* unblockText;
     bool error;
 };
 
-// The right values for each PIN of the generated cards: old/PUK and new.
-std::vector<std::string> RightValues(const std::string& pin, bool change)
-{
-    if (pin == "SIG")
-        return {change ? "123456" : "12345678", "654321"};
-    if (pin == "ENC")
-        return {change ? "1234" : "87654321", "4321"};
-    return {change ? "4321" : "11223344", "1234"};
-}
+const PinOutcome Outcomes[] = {
+    {"done", Entry::Right, false, "PIN Änderung erfolgreich!", "PIN Entsperren erfolgreich!",
+     false},
+    {"cancelled", Entry::Cancel, false, "Abbruch durch Benutzer", "Abbruch durch Benutzer", true},
+    {"wrong", Entry::Wrong, false, "Fehler beim PIN Ändern! PIN falsch!",
+     "Fehler beim PIN entsperren! PIN/PUK falsch!", true},
+    {"locked", Entry::Right, true, "Fehler beim PIN Ändern! PIN Gesperrt",
+     "Fehler beim PIN entsperren! PUK Gesperrt", true},
+    {"other", Entry::Fail, false, "Fehler beim PIN Ändern!", "Fehler beim PIN entsperren!", true},
+};
 
-std::vector<PinCase> PinCases()
+DialogAnswer AnswerOf(Entry entry, const PinTarget& target, bool change)
 {
-    std::vector<PinCase> cases;
-    const struct
-    {
-        int change;
-        int unblock;
-        const char* pin;
-    } targets[] = {{ID_CHANGE_SIG_PIN, ID_UNBLOCK_SIG_PIN, "SIG"},
-                   {ID_CHANGE_ENC_PIN, ID_UNBLOCK_ENC_PIN, "ENC"},
-                   {ID_CHANGE_INFOBOX_PIN, ID_UNBLOCK_INFOBOX_PIN, "INFOBOX"}};
-    for (const auto& target : targets)
-    {
-        for (bool change : {true, false})
-        {
-            const int button = change ? target.change : target.unblock;
-            const std::vector<std::string> right = RightValues(target.pin, change);
-            const std::vector<std::string> wrong = {change ? "999999" : "99999999", right[1]};
-            cases.push_back({"done", button, target.pin, change, DialogAnswer::Enter(right), false,
-                             change ? "PIN Änderung erfolgreich!" : "PIN Entsperren erfolgreich!",
-                             false});
-            cases.push_back({"cancelled", button, target.pin, change, DialogAnswer::Cancel(), false,
-                             "Abbruch durch Benutzer", true});
-            cases.push_back({"wrong", button, target.pin, change, DialogAnswer::Enter(wrong), false,
-                             change ? "Fehler beim PIN Ändern! PIN falsch!"
-                                    : "Fehler beim PIN entsperren! PIN/PUK falsch!",
-                             true});
-            cases.push_back({"locked", button, target.pin, change, DialogAnswer::Enter(right), true,
-                             change ? "Fehler beim PIN Ändern! PIN Gesperrt"
-                                    : "Fehler beim PIN entsperren! PUK Gesperrt",
-                             true});
-            cases.push_back({"other", button, target.pin, change, DialogAnswer::Fail(), false,
-                             change ? "Fehler beim PIN Ändern!" : "Fehler beim PIN entsperren!",
-                             true});
-        }
-    }
-    return cases;
+    if (entry == Entry::Cancel)
+        return DialogAnswer::Cancel();
+    if (entry == Entry::Fail)
+        return DialogAnswer::Fail();
+    const char* wrong = change ? "999999" : "99999999";
+    const char* right = change ? target.right : target.puk;
+    return DialogAnswer::Enter({entry == Entry::Wrong ? wrong : right, target.next});
 }
 
 class CardCommandTest : public FrameFixture
 {
 protected:
+    void SetUp() override
+    {
+        FrameFixture::SetUp();
+        environment.Set("TEMP", temp.Path());
+    }
+
     void TearDown() override
     {
         SetDocumentLauncher(nullptr);
         FrameFixture::TearDown();
-    }
-
-    std::string TempPath(const std::string& name) const
-    {
-        return (std::filesystem::path(temp.Path()) / name).string();
     }
 
     // Records what would go to the desktop instead of opening it.
@@ -100,14 +94,15 @@ protected:
             });
     }
 
-    GuiTest::TempFolder temp;
+    ScopedTempFolder temp;
+    ScopedEnvironment environment;
     std::vector<std::string> launched;
 };
 
 ByteVector ReadFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    return ByteVector(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    const std::string text = ReadTextFile(path);
+    return ByteVector(text.begin(), text.end());
 }
 } // namespace
 
@@ -116,38 +111,36 @@ TEST_F(CardCommandTest, EveryPinButtonShowsTheTextOfEveryModuleAnswer)
     // Card type 0 holds all three PINs.
     KeepCardTypes({0});
     OpenFrame();
-    for (const PinCase& pinCase : PinCases())
+    for (const PinTarget& target : Targets)
     {
-        SCOPED_TRACE(std::string(pinCase.pin) + (pinCase.change ? " change " : " unblock ") +
-                     pinCase.name);
-        cards = sim.Load();
-        QuendrySim::Pin* pin = cards.slots[0].card->FindPin(pinCase.pin);
-        ASSERT_NE(pin, nullptr);
-        pin->value = RightValues(pinCase.pin, true)[0];
-        pin->retries = pin->maxRetries;
-        pin->pukRetries = pin->maxPukRetries;
-        if (pinCase.locked)
-            (pinCase.change ? pin->retries : pin->pukRetries) = 0;
-        cards.dialog = {pinCase.answer};
-        SaveCards();
+        for (bool change : {true, false})
+        {
+            for (const PinOutcome& outcome : Outcomes)
+            {
+                SCOPED_TRACE(std::string(target.pin) + (change ? " change " : " unblock ") +
+                             outcome.name);
+                cards = sim.Load();
+                QuendrySim::Pin* pin = cards.slots[0].card->FindPin(target.pin);
+                ASSERT_NE(pin, nullptr);
+                pin->value = target.right;
+                pin->retries = pin->maxRetries;
+                pin->pukRetries = pin->maxPukRetries;
+                if (outcome.locked)
+                    (change ? pin->retries : pin->pukRetries) = 0;
+                cards.dialog = {AnswerOf(outcome.entry, target, change)};
+                SaveCards();
 
-        Press(pinCase.button);
-        EXPECT_EQ(StatusText(), wxString::FromUTF8(pinCase.text));
-        EXPECT_TRUE(frame->StatusPicture()->IsShown());
-        EXPECT_EQ(StatusShowsError(), pinCase.error);
-        EXPECT_EQ(frame->Token()->CurrentSlotIndex(), -1) << "session left open";
+                Press(change ? target.change : target.unblock);
+                EXPECT_EQ(StatusText(),
+                          wxString::FromUTF8(change ? outcome.changeText : outcome.unblockText));
+                EXPECT_TRUE(frame->StatusPicture()->IsShown());
+                EXPECT_EQ(StatusShowsError(), outcome.error);
+                EXPECT_EQ(frame->Token()->CurrentSlotIndex(), -1) << "session left open";
+                EXPECT_EQ(sim.Load().slots[0].card->FindPin(target.pin)->value,
+                          outcome.error ? target.right : target.next);
+            }
+        }
     }
-}
-
-TEST_F(CardCommandTest, AChangedPinIsTheCardsNewPin)
-{
-    KeepCardTypes({1});
-    Cards().dialog = {DialogAnswer::Enter({"123456", "246810"})};
-    SaveCards();
-    OpenFrame();
-    Press(ID_CHANGE_SIG_PIN);
-    EXPECT_EQ(StatusText(), wxString::FromUTF8("PIN Änderung erfolgreich!"));
-    EXPECT_EQ(sim.Load().slots[0].card->FindPin("SIG")->value, "246810");
 }
 
 TEST_F(CardCommandTest, EmptyListAndEmptyCardAreRefusedWithoutAModuleCall)
@@ -190,7 +183,6 @@ TEST_F(CardCommandTest, NoRowSelectedTakesTheFirstRow)
 
 TEST_F(CardCommandTest, CertificateFileHoldsTheCardsDerAndGoesToTheDesktop)
 {
-    setenv("TEMP", temp.Path().c_str(), 1);
     KeepCardTypes({7});
     OpenFrame();
     RecordLaunches();
@@ -215,47 +207,39 @@ TEST_F(CardCommandTest, CertificateFileHoldsTheCardsDerAndGoesToTheDesktop)
         EXPECT_EQ(folder.st_uid, getuid());
     }
     EXPECT_EQ(frame->Token()->CurrentSlotIndex(), -1);
-    unsetenv("TEMP");
 }
 
 TEST_F(CardCommandTest, DesktopViewerGetsTheFileUnderItsOwnName)
 {
     // A temporary folder whose name is not plain ASCII, and a viewer that records what it opens.
-    const std::string folder = TempPath("M\xc3\xbcller temp");
-    const std::string viewers = TempPath("bin");
-    const std::string record = TempPath("opened");
+    const std::string folder = temp.File("M\xc3\xbcller temp");
+    const std::string viewers = temp.File("bin");
+    const std::string record = temp.File("opened");
     std::filesystem::create_directories(folder);
     std::filesystem::create_directories(viewers);
-    {
-        std::ofstream viewer(viewers + "/xdg-open");
-        viewer << "#!/bin/sh\nprintf '%s' \"$1\" > '" << record << ".part' && mv '" << record
-               << ".part' '" << record << "'\n";
-    }
+    WriteTextFile(viewers + "/xdg-open", "#!/bin/sh\nprintf '%s' \"$1\" > '" + record +
+                                             ".part' && mv '" + record + ".part' '" + record +
+                                             "'\n");
     std::filesystem::permissions(viewers + "/xdg-open", std::filesystem::perms::owner_all);
-    const std::string path = std::getenv("PATH");
-    setenv("PATH", (viewers + ":" + path).c_str(), 1);
-    setenv("TEMP", folder.c_str(), 1);
+    environment.Set("PATH", viewers + ":" + std::getenv("PATH"));
+    environment.Set("TEMP", folder);
     KeepCardTypes({1});
     OpenFrame();
 
     Press(ID_SHOW_ENC_CERTIFICATE);
     EXPECT_TRUE(GuiTest::WaitUntil([&record] { return std::filesystem::exists(record); }));
-    const ByteVector opened = ReadFile(record);
-    const std::string openedPath(opened.begin(), opened.end());
+    const std::string openedPath = ReadTextFile(record);
     EXPECT_EQ(std::filesystem::path(openedPath).parent_path().parent_path(), folder);
     EXPECT_EQ(ReadFile(openedPath), cards.slots[0].card->FindObject("C.CH.EKEY")->value);
-    setenv("PATH", path.c_str(), 1);
-    unsetenv("TEMP");
 }
 
-TEST_F(CardCommandTest, CertificateIsNeverWrittenThroughAForeignPlace)
+TEST_F(CardCommandTest, CertificateThatCannotBeReadOrWrittenSafelyIsNotHandedOn)
 {
-    setenv("TEMP", temp.Path().c_str(), 1);
     KeepCardTypes({7});
     OpenFrame();
     RecordLaunches();
-    const std::string privateFolder = TempPath("quendrycards-" + std::to_string(getuid()));
-    const std::string elsewhere = TempPath("elsewhere");
+    const std::string privateFolder = temp.File("quendrycards-" + std::to_string(getuid()));
+    const std::string elsewhere = temp.File("elsewhere");
     std::filesystem::create_directory(elsewhere);
 
     // The private folder replaced by a link to another folder.
@@ -267,22 +251,14 @@ TEST_F(CardCommandTest, CertificateIsNeverWrittenThroughAForeignPlace)
     // The file's place taken by something that cannot be removed.
     std::filesystem::create_directories(privateFolder + "/quendrycards_cert.cer/inside");
     EXPECT_FALSE(frame->ShowCertificate(true));
-    EXPECT_TRUE(launched.empty());
-    EXPECT_EQ(frame->Token()->CurrentSlotIndex(), -1);
-    unsetenv("TEMP");
-}
+    std::filesystem::remove_all(privateFolder);
 
-TEST_F(CardCommandTest, UnreadableCertificateIsNotHandedOn)
-{
-    setenv("TEMP", temp.Path().c_str(), 1);
-    KeepCardTypes({1});
+    // No certificate under the label the command reads.
     cards.slots[0].card->FindObject("C.CH.SIG")->label = "C.CH.OTHER";
     SaveCards();
-    OpenFrame();
-    RecordLaunches();
     EXPECT_FALSE(frame->ShowCertificate(true));
     EXPECT_TRUE(launched.empty());
-    unsetenv("TEMP");
+    EXPECT_EQ(frame->Token()->CurrentSlotIndex(), -1);
 }
 
 TEST_F(CardCommandTest, CardsWithTheSameSerialUseTheFirstSlot)
@@ -321,10 +297,7 @@ TEST_F(CardCommandTest, CardThatCannotBeReachedEndsTheCommandSilently)
         SaveCards();
         Press(ID_CHANGE_SIG_PIN);
         EXPECT_EQ(StatusText(), wxString());
-        int pinDialogs = 0;
-        for (const std::string& name : CallNames())
-            pinDialogs += name == "dialog";
-        EXPECT_EQ(pinDialogs, 0);
+        EXPECT_EQ(CallsOf("dialog"), 0);
         CloseFrame();
     }
 }
