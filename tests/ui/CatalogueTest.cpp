@@ -51,9 +51,3 @@ TEST(Catalogue, EnglishTranslatesEveryMarkedTextAndNothingElse)
     // The unblock failure text is shown untranslated on purpose.
     EXPECT_EQ(marked.count("Fehler beim PIN entsperren!"), 0u);
 }
-
-TEST(Catalogue, CompiledBesideTheProgram)
-{
-    EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::path(QUENDRY_BINARY_DIR) /
-                                                 "bin/I18N/en/LC_MESSAGES/QuendryClient.mo"));
-}
