@@ -42,7 +42,7 @@ protected:
     // type-5 card loses its certificates.
     void PrepareCards()
     {
-        for (QuendrySim::Slot& slot : Cards().slots)
+        for (QuendrySim::Slot& slot : cards.slots)
         {
             if (!slot.card)
                 continue;
@@ -69,7 +69,7 @@ protected:
     std::vector<ExpectedRow> ExpectedRows()
     {
         std::vector<ExpectedRow> rows;
-        for (QuendrySim::Slot& slot : Cards().slots)
+        for (QuendrySim::Slot& slot : cards.slots)
         {
             if (!slot.card)
                 continue;
@@ -81,6 +81,16 @@ protected:
                  DisplayNames[card.cardType], hasCertificate && card.cardType != 2, card.cardType});
         }
         return rows;
+    }
+
+    // Opens the window on these cards while the worker's slot list takes that long.
+    void OpenDuringASlowRefresh(const std::vector<int>& types, int delayMs)
+    {
+        KeepCardTypes(types);
+        cards.faults.push_back({"C_GetSlotList", std::nullopt, 0, 1, delayMs});
+        SaveCards();
+        OpenFrame(false);
+        ASSERT_TRUE(GuiTest::WaitUntil([this] { return frame->IsRefreshing(); }));
     }
 
     int ImageOf(long row, int column)
@@ -131,7 +141,7 @@ TEST_F(CardListTest, StartupListsEveryCardInReverseReadingOrderWithMarksAndClose
 TEST_F(CardListTest, CardOfNoKnownTypeShowsItsLabel)
 {
     KeepCardTypes({1});
-    Cards().slots[0].card->model = "Mystery 1.0";
+    cards.slots[0].card->model = "Mystery 1.0";
     SaveCards();
     OpenFrame();
     ASSERT_EQ(frame->CardList()->GetItemCount(), 1);
@@ -142,7 +152,7 @@ TEST_F(CardListTest, CardOfNoKnownTypeShowsItsLabel)
 TEST_F(CardListTest, CardWhoseSessionFailsIsMissing)
 {
     KeepCardTypes({0, 3, 4});
-    Cards().faults.push_back({"C_OpenSession", 0x30, 1, 1, 0}); // the second card's session
+    cards.faults.push_back({"C_OpenSession", 0x30, 1, 1, 0}); // the second card's session
     SaveCards();
     OpenFrame();
     wxListCtrl* list = frame->CardList();
@@ -168,11 +178,7 @@ TEST_F(CardListTest, NoCardsLeavesEveryControlEnabledAndReloadReadsTheCardsAgain
 
 TEST_F(CardListTest, SlowRefreshDisablesEverythingAndShowsThePleaseWaitBox)
 {
-    KeepCardTypes({0, 1});
-    Cards().faults.push_back({"C_GetSlotList", std::nullopt, 0, 1, 1500});
-    SaveCards();
-    OpenFrame(false);
-    ASSERT_TRUE(GuiTest::WaitUntil([this] { return frame->IsRefreshing(); }));
+    ASSERT_NO_FATAL_FAILURE(OpenDuringASlowRefresh({0, 1}, 1500));
     EXPECT_FALSE(frame->IsEnabled());
     EXPECT_EQ(ControlsNotIn(false), std::vector<int>{});
     EXPECT_TRUE(frame->PleaseWaitBox()->IsShown());
@@ -195,11 +201,7 @@ TEST_F(CardListTest, SlowRefreshDisablesEverythingAndShowsThePleaseWaitBox)
 
 TEST_F(CardListTest, ClosingDuringARefreshJoinsTheWorkerBeforeTheModuleIsUnloaded)
 {
-    KeepCardTypes({0});
-    Cards().faults.push_back({"C_GetSlotList", std::nullopt, 0, 1, 1000});
-    SaveCards();
-    OpenFrame(false);
-    ASSERT_TRUE(GuiTest::WaitUntil([this] { return frame->IsRefreshing(); }));
+    ASSERT_NO_FATAL_FAILURE(OpenDuringASlowRefresh({0}, 1000));
     CloseFrame();
     ASSERT_GT(CallCount(), 0u);
     EXPECT_EQ(sim.Calls().back().function, "C_Finalize");

@@ -44,11 +44,11 @@ protected:
     void SetUp() override
     {
         FrameFixture::SetUp();
-        QuendrySim::Slot unknown = Cards().slots[0];
+        QuendrySim::Slot unknown = cards.slots[0];
         unknown.id = 42;
         unknown.card->model = "Mystery 1.0";
         unknown.card->serial = "9999888877770001";
-        Cards().slots.push_back(unknown);
+        cards.slots.push_back(unknown);
         SaveCards();
     }
 

@@ -2,12 +2,11 @@
 
 #include "ui/WindowIds.h"
 
-#include <wx/button.h>
+#include <wx/utils.h>
 
 void FrameFixture::SetUp()
 {
-    if (!registry)
-        registry = std::make_unique<GuiTest::RegistryFixture>();
+    registry = std::make_unique<GuiTest::RegistryFixture>();
     Corvane::acPKCS11::SetModuleFile(sim.ModulePath());
     cards = sim.Load();
     allCards = cards;
@@ -16,6 +15,9 @@ void FrameFixture::SetUp()
 void FrameFixture::TearDown()
 {
     CloseFrame();
+    // A window closed during a refresh leaves the busy cursor on; the next test starts without.
+    while (wxIsBusy())
+        wxEndBusyCursor();
     Corvane::acPKCS11::SetModuleFile("");
 }
 
@@ -26,16 +28,15 @@ void FrameFixture::SaveCards()
 
 void FrameFixture::KeepCardTypes(const std::vector<int>& types)
 {
-    std::vector<QuendrySim::Slot> kept;
+    cards.slots.clear();
     for (int type : types)
     {
         for (const QuendrySim::Slot& slot : allCards.slots)
         {
             if (slot.card && slot.card->cardType == type)
-                kept.push_back(slot);
+                cards.slots.push_back(slot);
         }
     }
-    cards.slots = kept;
     SaveCards();
 }
 

@@ -17,8 +17,7 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Changes the card set before the window is opened (or between commands).
-    QuendrySim::CardSet& Cards() { return cards; }
+    // Stores the changed card set; the module reads it at its next call.
     void SaveCards();
     // Keeps only the cards of these types, in this order of slots.
     void KeepCardTypes(const std::vector<int>& types);
@@ -42,7 +41,7 @@ protected:
     bool StatusShowsError() const;
 
     QuendrySim::SimEnvironment sim;
-    QuendrySim::CardSet cards;
+    QuendrySim::CardSet cards;    // changed before the window is opened or between commands
     QuendrySim::CardSet allCards; // the generated set: one card of every type
     std::unique_ptr<GuiTest::RegistryFixture> registry;
     MainFrame* frame = nullptr;
