@@ -169,18 +169,6 @@ TEST_F(CardCommandTest, EmptyListAndEmptyCardAreRefusedWithoutAModuleCall)
     }
 }
 
-TEST_F(CardCommandTest, NoRowSelectedTakesTheFirstRow)
-{
-    KeepCardTypes({1, 7});
-    Cards().dialog = {DialogAnswer::Cancel()};
-    SaveCards();
-    OpenFrame();
-    frame->CardList()->SetItemState(0, 0, wxLIST_STATE_SELECTED);
-    Press(ID_CHANGE_SIG_PIN);
-    EXPECT_EQ(frame->CardList()->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED), 0);
-    EXPECT_EQ(StatusText(), "Abbruch durch Benutzer");
-}
-
 TEST_F(CardCommandTest, CertificateFileHoldsTheCardsDerAndGoesToTheDesktop)
 {
     KeepCardTypes({7});
@@ -261,14 +249,17 @@ TEST_F(CardCommandTest, CertificateThatCannotBeReadOrWrittenSafelyIsNotHandedOn)
     EXPECT_EQ(frame->Token()->CurrentSlotIndex(), -1);
 }
 
-TEST_F(CardCommandTest, CardsWithTheSameSerialUseTheFirstSlot)
+TEST_F(CardCommandTest, NoRowSelectedTakesTheFirstRowAndASharedSerialTheFirstSlot)
 {
+    // The first row shows the card read last, whose serial the first slot's card also carries.
     KeepCardTypes({1, 2});
     cards.slots[1].card->serial = cards.slots[0].card->serial;
     cards.dialog = {DialogAnswer::Enter({"123456", "135790"})};
     SaveCards();
     OpenFrame();
+    frame->CardList()->SetItemState(0, 0, wxLIST_STATE_SELECTED);
     Press(ID_CHANGE_SIG_PIN);
+    EXPECT_EQ(frame->CardList()->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED), 0);
     EXPECT_EQ(StatusText(), wxString::FromUTF8("PIN Änderung erfolgreich!"));
     const QuendrySim::CardSet after = sim.Load();
     EXPECT_EQ(after.slots[0].card->pins.at("SIG").value, "135790");

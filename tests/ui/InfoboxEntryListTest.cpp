@@ -14,6 +14,11 @@ ByteVector Hex(const std::string& text)
     return bytes;
 }
 
+std::string Padded(unsigned long bytes)
+{
+    return "41494B0001000100AA" + std::string(2 * (bytes - 9), '0');
+}
+
 class InfoboxEntryListTest : public ::testing::Test
 {
 protected:
@@ -86,10 +91,12 @@ TEST_F(InfoboxEntryListTest, ContainerValuesGiveTheirLines)
         {"second entry too long", "41494B0001000100AA02000900BBBB", false, {}},
         {"128 zero bytes first", std::string(256, '0') + "41494B0001000100AA", false, {}},
         {"20 zero bytes", std::string(40, '0'), false, {}},
-        {"one byte above the buffer",
-         "41494B0001000100AA" + std::string(2 * (InfoboxEntryList::ValueBufferSize - 8), '5'),
-         false,
-         {}},
+        // One entry, then zero bytes up to the buffer's size and one above it.
+        {"filling the buffer",
+         Padded(InfoboxEntryList::ValueBufferSize),
+         true,
+         {"01 PERSONENBINDUNG"}},
+        {"one byte above the buffer", Padded(InfoboxEntryList::ValueBufferSize + 1), false, {}},
     };
     for (const auto& c : cases)
     {
