@@ -268,21 +268,15 @@ TEST_F(CardCommandTest, NoRowSelectedTakesTheFirstRowAndASharedSerialTheFirstSlo
 
 TEST_F(CardCommandTest, CardThatCannotBeReachedEndsTheCommandSilently)
 {
-    const struct
+    for (bool removeCard : {true, false})
     {
-        const char* name;
-        bool removeCard;
-        bool failSession;
-    } cases[] = {{"card taken out", true, false}, {"session refused", false, true}};
-    for (const auto& c : cases)
-    {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(removeCard ? "card taken out" : "session refused");
         KeepCardTypes({1});
         OpenFrame();
         cards = sim.Load();
-        if (c.removeCard)
+        if (removeCard)
             cards.slots[0].card.reset();
-        if (c.failSession)
+        else
             cards.faults.push_back({"C_OpenSession", 0x30, 0, 1, 0});
         cards.dialog = {DialogAnswer::Enter({"123456", "135790"})};
         SaveCards();

@@ -2,6 +2,7 @@
 #include "tests/ui/FrameFixture.h"
 #include "ui/WindowIds.h"
 
+#include <algorithm>
 #include <openssl/x509.h>
 #include <wx/utils.h>
 
@@ -39,9 +40,10 @@ class CardListTest : public FrameFixture
 {
 protected:
     // Every container card gets one entry, except the type-2 card whose container is empty; the
-    // type-5 card loses its certificates.
-    void PrepareCards()
+    // type-5 card loses its certificates. Gives the rows expected, in the order of reading.
+    std::vector<ExpectedRow> PrepareCards()
     {
+        std::vector<ExpectedRow> rows;
         for (QuendrySim::Slot& slot : cards.slots)
         {
             if (!slot.card)
@@ -53,33 +55,18 @@ protected:
                                      : ByteVector{0x41, 0x49, 0x4B, 0x00, 0x01, 0x00,
                                                   0x03, 0x00, 0xAA, 0xBB, 0xCC, 0x00};
             if (card.cardType == 5)
-            {
-                std::vector<QuendrySim::CardObject> kept;
-                for (const QuendrySim::CardObject& object : card.objects)
-                {
-                    if (object.objectClass != QuendrySim::ObjectClass::Certificate)
-                        kept.push_back(object);
-                }
-                card.objects = kept;
-            }
+                card.objects.erase(std::remove_if(card.objects.begin(), card.objects.end(),
+                                                  [](const QuendrySim::CardObject& object) {
+                                                      return object.objectClass ==
+                                                             QuendrySim::ObjectClass::Certificate;
+                                                  }),
+                                   card.objects.end());
+            QuendrySim::CardObject* certificate = card.FindObject("C.CH.EKEY");
+            rows.push_back({card.serial, certificate ? CommonName(certificate->value) : "unbekannt",
+                            DisplayNames[card.cardType], certificate && card.cardType != 2,
+                            card.cardType});
         }
         SaveCards();
-    }
-
-    std::vector<ExpectedRow> ExpectedRows()
-    {
-        std::vector<ExpectedRow> rows;
-        for (QuendrySim::Slot& slot : cards.slots)
-        {
-            if (!slot.card)
-                continue;
-            QuendrySim::Card& card = *slot.card;
-            QuendrySim::CardObject* certificate = card.FindObject("C.CH.EKEY");
-            const bool hasCertificate = certificate != nullptr;
-            rows.push_back(
-                {card.serial, hasCertificate ? CommonName(certificate->value) : "unbekannt",
-                 DisplayNames[card.cardType], hasCertificate && card.cardType != 2, card.cardType});
-        }
         return rows;
     }
 
@@ -107,8 +94,7 @@ protected:
 
 TEST_F(CardListTest, StartupListsEveryCardInReverseReadingOrderWithMarksAndClosesItsSessions)
 {
-    PrepareCards();
-    const std::vector<ExpectedRow> expected = ExpectedRows();
+    const std::vector<ExpectedRow> expected = PrepareCards();
     ASSERT_EQ(expected.size(), 9u);
     OpenFrame();
     wxListCtrl* list = frame->CardList();

@@ -3,14 +3,13 @@
 #include "tests/platform/ScopedEnvironment.h"
 #include "tests/ui/GuiHarness.h"
 
-#include <chrono>
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 extern char** environ;
@@ -68,19 +67,11 @@ protected:
     // The exit status, or -1 when the process still runs after the time-out.
     int WaitForExit(pid_t pid, int timeoutMs)
     {
-        const auto deadline =
-            std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (std::chrono::steady_clock::now() < deadline)
-        {
-            int status = 0;
-            if (waitpid(pid, &status, WNOHANG) == pid)
-            {
-                started.erase(std::find(started.begin(), started.end(), pid));
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return -1;
+        int status = 0;
+        if (!GuiTest::WaitUntil([&] { return waitpid(pid, &status, WNOHANG) == pid; }, timeoutMs))
+            return -1;
+        started.erase(std::find(started.begin(), started.end(), pid));
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
 
     QuendrySim::SimEnvironment sim;
