@@ -18,9 +18,9 @@ class SignedDataPeerTest : public testing::TestWithParam<SignerCertificateCase>
 protected:
     void SetUp() override
     {
-        CertificateSpec spec = GetParam().spec;
-        spec.issuerCommonName = "Quendry Peer CA";
-        holder = slcertificate(MakeCertificate(spec));
+        CertificateSpec profile = GetParam().profile;
+        profile.issuerCommonName = "Quendry Peer CA";
+        holder = slcertificate(MakeCertificate(profile));
         const std::string text = "<SearchRequest>Gr\xFC\xDF Gott, \xC4rzte</SearchRequest>\r\n";
         data.assign(text.begin(), text.end());
     }

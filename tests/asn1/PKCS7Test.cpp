@@ -97,7 +97,7 @@ TEST(PKCS7EncoderTest, OneSignerAsLibcryptoReadsIt)
 struct SignerCase
 {
     const char* name;
-    CertificateSpec spec;
+    CertificateSpec profile;
     ByteVector digestIdentifier;
     std::string_view signatureOID;
 };
@@ -108,7 +108,7 @@ class SignerInfoTest : public testing::TestWithParam<SignerCase>
 
 TEST_P(SignerInfoTest, PartsTakenFromTheCertificate)
 {
-    const slcertificate holder = Holder(GetParam().spec);
+    const slcertificate holder = Holder(GetParam().profile);
     const Corvane::Certificate certificate(holder);
     Corvane::PKCS7encoder encoder(abc);
     ASSERT_TRUE(encoder.AddSigner(Corvane::SignerInfo(certificate, Signature({9}))));
@@ -137,15 +137,15 @@ TEST_P(SignerInfoTest, PartsTakenFromTheCertificate)
 // Serials as libcrypto stores them (magnitude and sign) must come out as their DER octets.
 INSTANTIATE_TEST_SUITE_P(
     Certificates, SignerInfoTest,
-    testing::Values(SignerCase{"five_byte_serial", Spec({1, 2, 3, 4, 5}), sha256Identifier,
+    testing::Values(SignerCase{"five_byte_serial", Profile({1, 2, 3, 4, 5}), sha256Identifier,
                                OID_RSA_ENCRYPTION},
-                    SignerCase{"serial_80_sha1", Spec({0x80}, false, EVP_sha1()), sha1Identifier,
+                    SignerCase{"serial_80_sha1", Profile({0x80}, false, EVP_sha1()), sha1Identifier,
                                OID_RSA_ENCRYPTION},
-                    SignerCase{"negative_serial", Spec({0x01, 0x23}, true), sha256Identifier,
+                    SignerCase{"negative_serial", Profile({0x01, 0x23}, true), sha256Identifier,
                                OID_RSA_ENCRYPTION},
-                    SignerCase{"sha512_certificate", Spec({0x07}, false, EVP_sha512()),
+                    SignerCase{"sha512_certificate", Profile({0x07}, false, EVP_sha512()),
                                sha256Identifier, OID_RSA_ENCRYPTION},
-                    SignerCase{"ec_key_sha256", Spec({0x07}, false, EVP_sha256(), KeyKind::Ec),
+                    SignerCase{"ec_key_sha256", Profile({0x07}, false, EVP_sha256(), KeyKind::Ec),
                                sha256Identifier, OID_ECDSA_WITH_SHA1}),
     CaseName());
 
@@ -243,7 +243,7 @@ class SignedRequestTest : public testing::TestWithParam<SignerCertificateCase>
 
 TEST_P(SignedRequestTest, LibcryptoVerifiesAndRejectsAFlippedByte)
 {
-    const slcertificate holder = Holder(GetParam().spec);
+    const slcertificate holder = Holder(GetParam().profile);
     const std::string text = "Suchanfrage f\xFCr M\xFCller\r\n<ZMR/>";
     const ByteVector data(text.begin(), text.end());
 

@@ -59,12 +59,12 @@ std::vector<SignerCertificateCase> SignerCertificateCases()
 {
     const ByteVector sixteenBytes = {0x91, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
     return {
-        {"sha1_serial_80", Spec({0x80}, false, EVP_sha1())},
-        {"sha1_negative_serial", Spec({0x01, 0x23}, true, EVP_sha1())},
-        {"sha1_sixteen_byte_serial", Spec(sixteenBytes, false, EVP_sha1())},
-        {"sha256_serial_80", Spec({0x80})},
-        {"sha256_negative_serial", Spec({0x01, 0x23}, true)},
-        {"sha256_sixteen_byte_serial", Spec(sixteenBytes)},
+        {"sha1_serial_80", Profile({0x80}, false, EVP_sha1())},
+        {"sha1_negative_serial", Profile({0x01, 0x23}, true, EVP_sha1())},
+        {"sha1_sixteen_byte_serial", Profile(sixteenBytes, false, EVP_sha1())},
+        {"sha256_serial_80", Profile({0x80})},
+        {"sha256_negative_serial", Profile({0x01, 0x23}, true)},
+        {"sha256_sixteen_byte_serial", Profile(sixteenBytes)},
     };
 }
 

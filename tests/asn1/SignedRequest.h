@@ -31,7 +31,7 @@ bool VerifyWithLibcrypto(const ByteVector& der, ByteVector& content);
 struct SignerCertificateCase
 {
     const char* name;
-    CertificateSpec spec;
+    CertificateSpec profile;
 };
 
 // SHA-1 and SHA-256 signed signer certificates, each with the serials 0x80, a negative one

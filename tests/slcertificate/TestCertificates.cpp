@@ -35,11 +35,12 @@ EVPPKEYPtr Generate(const char* type, const char* parameter)
     return key;
 }
 
-void SetSerial(X509* certificate, const CertificateSpec& spec)
+void SetSerial(X509* certificate, const CertificateSpec& profile)
 {
-    BIGNUMPtr number(BN_bin2bn(spec.serial.data(), static_cast<int>(spec.serial.size()), nullptr));
+    BIGNUMPtr number(
+        BN_bin2bn(profile.serial.data(), static_cast<int>(profile.serial.size()), nullptr));
     Require(number != nullptr, "serial");
-    BN_set_negative(number.get(), spec.negativeSerial ? 1 : 0);
+    BN_set_negative(number.get(), profile.negativeSerial ? 1 : 0);
     ASN1IntegerPtr serial(BN_to_ASN1_INTEGER(number.get(), nullptr));
     Require(serial && X509_set_serialNumber(certificate, serial.get()) == 1, "serial");
 }
@@ -81,40 +82,40 @@ EVP_PKEY* Key(KeyKind kind)
     }
 }
 
-CertificateSpec Spec(ByteVector serial, bool negativeSerial, const EVP_MD* digest, KeyKind key)
+CertificateSpec Profile(ByteVector serial, bool negativeSerial, const EVP_MD* digest, KeyKind key)
 {
-    CertificateSpec spec;
-    spec.serial = std::move(serial);
-    spec.negativeSerial = negativeSerial;
-    spec.digest = digest;
-    spec.key = key;
-    return spec;
+    CertificateSpec profile;
+    profile.serial = std::move(serial);
+    profile.negativeSerial = negativeSerial;
+    profile.digest = digest;
+    profile.key = key;
+    return profile;
 }
 
-X509Ptr MakeCertificate(const CertificateSpec& spec)
+X509Ptr MakeCertificate(const CertificateSpec& profile)
 {
-    EVP_PKEY* key = Key(spec.key);
+    EVP_PKEY* key = Key(profile.key);
     X509Ptr certificate(X509_new());
     Require(certificate && X509_set_version(certificate.get(), 2) == 1, "version");
-    SetSerial(certificate.get(), spec);
+    SetSerial(certificate.get(), profile);
     X509_gmtime_adj(X509_getm_notBefore(certificate.get()), 0);
     X509_gmtime_adj(X509_getm_notAfter(certificate.get()), 86400L * 365);
-    for (const std::string& commonName : spec.subjectCommonNames)
+    for (const std::string& commonName : profile.subjectCommonNames)
         AddCommonName(X509_get_subject_name(certificate.get()), commonName);
     X509_NAME_add_entry_by_txt(X509_get_subject_name(certificate.get()), "O", MBSTRING_UTF8,
                                reinterpret_cast<const unsigned char*>("Quendry Tests"), -1, -1, 0);
-    AddCommonName(X509_get_issuer_name(certificate.get()), spec.issuerCommonName);
+    AddCommonName(X509_get_issuer_name(certificate.get()), profile.issuerCommonName);
     X509_NAME_add_entry_by_txt(X509_get_issuer_name(certificate.get()), "C", MBSTRING_UTF8,
                                reinterpret_cast<const unsigned char*>("AT"), -1, -1, 0);
     Require(X509_set_pubkey(certificate.get(), key) == 1, "key");
     AddSubjectKeyIdentifier(certificate.get());
-    Require(X509_sign(certificate.get(), key, spec.digest) > 0, "sign");
+    Require(X509_sign(certificate.get(), key, profile.digest) > 0, "sign");
     return certificate;
 }
 
-slcertificate Holder(const CertificateSpec& spec)
+slcertificate Holder(const CertificateSpec& profile)
 {
-    return slcertificate(MakeCertificate(spec));
+    return slcertificate(MakeCertificate(profile));
 }
 
 ByteVector CertificateDER(const X509* certificate)

@@ -40,8 +40,8 @@ struct CertificateSpec
     std::string issuerCommonName = "Test Issuer CA";
 };
 
-CertificateSpec Spec(ByteVector serial, bool negativeSerial = false,
-                     const EVP_MD* digest = EVP_sha256(), KeyKind key = KeyKind::Rsa);
+CertificateSpec Profile(ByteVector serial, bool negativeSerial = false,
+                        const EVP_MD* digest = EVP_sha256(), KeyKind key = KeyKind::Rsa);
 
 // Names parameterised cases by their "name" member.
 struct CaseName
@@ -53,9 +53,9 @@ struct CaseName
 };
 
 // A self-issued certificate (signed with its own key) with a subject key identifier.
-X509Ptr MakeCertificate(const CertificateSpec& spec);
+X509Ptr MakeCertificate(const CertificateSpec& profile);
 // The same certificate held by the view under test.
-slcertificate Holder(const CertificateSpec& spec);
+slcertificate Holder(const CertificateSpec& profile);
 ByteVector CertificateDER(const X509* certificate);
 // The certificate with its outer signature algorithm replaced (the signature is kept).
 ByteVector WithOuterSignatureAlgorithm(X509* certificate, const std::string& oid);

@@ -48,7 +48,7 @@ std::string ColonHex(const ByteVector& bytes)
 struct PeerCase
 {
     const char* name;
-    CertificateSpec spec;
+    CertificateSpec profile;
 };
 
 class CertificateViewPeerTest : public testing::TestWithParam<PeerCase>
@@ -57,10 +57,10 @@ class CertificateViewPeerTest : public testing::TestWithParam<PeerCase>
 
 TEST_P(CertificateViewPeerTest, QueriesAgreeWithOpensslX509)
 {
-    CertificateSpec spec = GetParam().spec;
-    spec.subjectCommonNames = {"Erika Musterfrau"};
-    spec.issuerCommonName = "Quendry Test CA 3";
-    const slcertificate holder(MakeCertificate(spec));
+    CertificateSpec profile = GetParam().profile;
+    profile.subjectCommonNames = {"Erika Musterfrau"};
+    profile.issuerCommonName = "Quendry Test CA 3";
+    const slcertificate holder(MakeCertificate(profile));
 
     ScopedTempFolder folder;
     WriteFile(folder.File("cert.der"), CertificateDER(holder.GetHandle()));
@@ -80,7 +80,7 @@ TEST_P(CertificateViewPeerTest, QueriesAgreeWithOpensslX509)
 
 TEST_P(CertificateViewPeerTest, PublicKeyHashAgreesWithKeyBitsFromOpensslPkey)
 {
-    const slcertificate holder(MakeCertificate(GetParam().spec));
+    const slcertificate holder(MakeCertificate(GetParam().profile));
     ScopedTempFolder folder;
     WriteFile(folder.File("cert.der"), CertificateDER(holder.GetHandle()));
 
@@ -103,13 +103,13 @@ TEST_P(CertificateViewPeerTest, PublicKeyHashAgreesWithKeyBitsFromOpensslPkey)
 
 INSTANTIATE_TEST_SUITE_P(
     Certificates, CertificateViewPeerTest,
-    testing::Values(PeerCase{"serial_80_sha1", Spec({0x80}, false, EVP_sha1())},
-                    PeerCase{"serial_zero_sha256", Spec({0x00})},
-                    PeerCase{"negative_sha256", Spec({0x01, 0x23}, true)},
+    testing::Values(PeerCase{"serial_80_sha1", Profile({0x80}, false, EVP_sha1())},
+                    PeerCase{"serial_zero_sha256", Profile({0x00})},
+                    PeerCase{"negative_sha256", Profile({0x01, 0x23}, true)},
                     PeerCase{"sixteen_bytes_sha256",
-                             Spec({0xC1, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A, 0x0B,
-                                   0x0C, 0x0D, 0x0E, 0x0F, 0x10})},
-                    PeerCase{"ec_key", Spec({0x0A, 0x1B}, false, EVP_sha256(), KeyKind::Ec)}),
+                             Profile({0xC1, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A,
+                                      0x0B, 0x0C, 0x0D, 0x0E, 0x0F, 0x10})},
+                    PeerCase{"ec_key", Profile({0x0A, 0x1B}, false, EVP_sha256(), KeyKind::Ec)}),
     CaseName());
 
 } // namespace

@@ -14,7 +14,7 @@ namespace
 struct SerialCase
 {
     const char* name;
-    CertificateSpec spec;
+    CertificateSpec profile;
     const char* hex;
     int32_t number;
 };
@@ -25,24 +25,24 @@ class SerialTest : public testing::TestWithParam<SerialCase>
 
 TEST_P(SerialTest, HexTextAndSaturatedNumber)
 {
-    const slcertificate holder = Holder(GetParam().spec);
+    const slcertificate holder = Holder(GetParam().profile);
     EXPECT_EQ(holder.GetSerialHex(), GetParam().hex);
     EXPECT_EQ(holder.GetSerialNumber(), GetParam().number);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Serials, SerialTest,
-    testing::Values(SerialCase{"zero", Spec({0x00}), "0x0", 0},
-                    SerialCase{"two_bytes", Spec({0x0A, 0x1B}), "0x0A1B", 2587},
-                    SerialCase{"top_bit", Spec({0x80}), "0x80", 128},
-                    SerialCase{"largest", Spec({0x7F, 0xFF, 0xFF, 0xFF}), "0x7FFFFFFF", 2147483647},
-                    SerialCase{"above_31_bits", Spec({0x80, 0x00, 0x00, 0x00}), "0x80000000",
-                               2147483647},
-                    SerialCase{"sixteen_bytes",
-                               Spec({0xF1, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A,
-                                     0x0B, 0x0C, 0x0D, 0x0E, 0x0F, 0x10}),
-                               "0xF102030405060708090A0B0C0D0E0F10", 2147483647},
-                    SerialCase{"negative", Spec({0x01, 0x23}, true), "0x-0123", 0}),
+    testing::Values(
+        SerialCase{"zero", Profile({0x00}), "0x0", 0},
+        SerialCase{"two_bytes", Profile({0x0A, 0x1B}), "0x0A1B", 2587},
+        SerialCase{"top_bit", Profile({0x80}), "0x80", 128},
+        SerialCase{"largest", Profile({0x7F, 0xFF, 0xFF, 0xFF}), "0x7FFFFFFF", 2147483647},
+        SerialCase{"above_31_bits", Profile({0x80, 0x00, 0x00, 0x00}), "0x80000000", 2147483647},
+        SerialCase{"sixteen_bytes",
+                   Profile({0xF1, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A, 0x0B, 0x0C,
+                            0x0D, 0x0E, 0x0F, 0x10}),
+                   "0xF102030405060708090A0B0C0D0E0F10", 2147483647},
+        SerialCase{"negative", Profile({0x01, 0x23}, true), "0x-0123", 0}),
     CaseName());
 
 struct AlgorithmCase
@@ -59,9 +59,9 @@ class SignatureAlgorithmTest : public testing::TestWithParam<AlgorithmCase>
 
 TEST_P(SignatureAlgorithmTest, CodeOfOuterAlgorithm)
 {
-    CertificateSpec spec;
-    spec.digest = GetParam().digest;
-    X509Ptr certificate = MakeCertificate(spec);
+    CertificateSpec profile;
+    profile.digest = GetParam().digest;
+    X509Ptr certificate = MakeCertificate(profile);
     slcertificate holder;
     if (GetParam().outerOID == nullptr)
     {
@@ -92,9 +92,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(SignatureAlgorithmTest, EcdsaIsOther)
 {
-    CertificateSpec spec;
-    spec.key = KeyKind::Ec;
-    EXPECT_EQ(Holder(spec).GetSignatureAlgorithm(), SIGNATURE_ALGORITHM_OTHER);
+    CertificateSpec profile;
+    profile.key = KeyKind::Ec;
+    EXPECT_EQ(Holder(profile).GetSignatureAlgorithm(), SIGNATURE_ALGORITHM_OTHER);
 }
 
 struct CommonNameCase
@@ -110,9 +110,9 @@ class CommonNameTest : public testing::TestWithParam<CommonNameCase>
 
 TEST_P(CommonNameTest, FirstCommonNameOfSubject)
 {
-    CertificateSpec spec;
-    spec.subjectCommonNames = GetParam().commonNames;
-    EXPECT_EQ(Holder(spec).GetCommonName(), GetParam().expected);
+    CertificateSpec profile;
+    profile.subjectCommonNames = GetParam().commonNames;
+    EXPECT_EQ(Holder(profile).GetCommonName(), GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -133,9 +133,9 @@ TEST(PublicKeyHashTest, EqualsSubjectKeyIdentifierComputedByLibcrypto)
 {
     for (const KeyKind key : {KeyKind::Rsa, KeyKind::Ec})
     {
-        CertificateSpec spec;
-        spec.key = key;
-        X509Ptr certificate = MakeCertificate(spec);
+        CertificateSpec profile;
+        profile.key = key;
+        X509Ptr certificate = MakeCertificate(profile);
         const ASN1_OCTET_STRING* keyId = X509_get0_subject_key_id(certificate.get());
         ASSERT_NE(keyId, nullptr);
         const std::string expected(keyId->data, keyId->data + keyId->length);
