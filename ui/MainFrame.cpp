@@ -170,6 +170,7 @@ MainFrame::~MainFrame()
     {
         refreshWorker->Wait();
         refreshWorker.reset();
+        wxEndBusyCursor(); // the refresh that began it never ends now
     }
     if (token)
     {

@@ -192,4 +192,5 @@ TEST_F(CardListTest, ClosingDuringARefreshJoinsTheWorkerBeforeTheModuleIsUnloade
     ASSERT_GT(CallCount(), 0u);
     EXPECT_EQ(sim.Calls().back().function, "C_Finalize");
     EXPECT_EQ(CallsOf("C_Finalize"), 2); // the worker's reload, then the window's end
+    EXPECT_FALSE(wxIsBusy());
 }

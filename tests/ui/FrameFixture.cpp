@@ -2,8 +2,6 @@
 
 #include "ui/WindowIds.h"
 
-#include <wx/utils.h>
-
 void FrameFixture::SetUp()
 {
     registry = std::make_unique<GuiTest::RegistryFixture>();
@@ -15,9 +13,6 @@ void FrameFixture::SetUp()
 void FrameFixture::TearDown()
 {
     CloseFrame();
-    // A window closed during a refresh leaves the busy cursor on; the next test starts without.
-    while (wxIsBusy())
-        wxEndBusyCursor();
     Corvane::acPKCS11::SetModuleFile("");
 }
 
