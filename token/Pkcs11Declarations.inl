@@ -101,50 +101,49 @@ typedef CK_RV(QCK_CALL* CK_C_Initialize)(CK_VOID_PTR pInitArgs);
 typedef CK_RV(QCK_CALL* CK_C_Finalize)(CK_VOID_PTR pReserved);
 typedef CK_RV(QCK_CALL* CK_C_GetInfo)(CK_INFO* pInfo);
 typedef CK_RV(QCK_CALL* CK_C_GetSlotList)(CK_BBOOL tokenPresent, CK_SLOT_ID* pSlotList,
-                                           CK_ULONG* pulCount);
+                                          CK_ULONG* pulCount);
 typedef CK_RV(QCK_CALL* CK_C_GetSlotInfo)(CK_SLOT_ID slotID, CK_SLOT_INFO* pInfo);
 typedef CK_RV(QCK_CALL* CK_C_GetTokenInfo)(CK_SLOT_ID slotID, CK_TOKEN_INFO* pInfo);
 typedef CK_RV(QCK_CALL* CK_C_OpenSession)(CK_SLOT_ID slotID, CK_FLAGS flags,
-                                           CK_VOID_PTR pApplication, CK_NOTIFY Notify,
-                                           CK_SESSION_HANDLE* phSession);
+                                          CK_VOID_PTR pApplication, CK_NOTIFY Notify,
+                                          CK_SESSION_HANDLE* phSession);
 typedef CK_RV(QCK_CALL* CK_C_CloseSession)(CK_SESSION_HANDLE hSession);
 typedef CK_RV(QCK_CALL* CK_C_GetSessionInfo)(CK_SESSION_HANDLE hSession, CK_SESSION_INFO* pInfo);
 typedef CK_RV(QCK_CALL* CK_C_Login)(CK_SESSION_HANDLE hSession, CK_USER_TYPE userType,
-                                     CK_UTF8CHAR* pPin, CK_ULONG ulPinLen);
+                                    CK_UTF8CHAR* pPin, CK_ULONG ulPinLen);
 typedef CK_RV(QCK_CALL* CK_C_Logout)(CK_SESSION_HANDLE hSession);
 typedef CK_RV(QCK_CALL* CK_C_GetAttributeValue)(CK_SESSION_HANDLE hSession,
-                                                 CK_OBJECT_HANDLE hObject,
-                                                 CK_ATTRIBUTE* pTemplate, CK_ULONG ulCount);
+                                                CK_OBJECT_HANDLE hObject, CK_ATTRIBUTE* pTemplate,
+                                                CK_ULONG ulCount);
 typedef CK_RV(QCK_CALL* CK_C_SetAttributeValue)(CK_SESSION_HANDLE hSession,
-                                                 CK_OBJECT_HANDLE hObject,
-                                                 CK_ATTRIBUTE* pTemplate, CK_ULONG ulCount);
+                                                CK_OBJECT_HANDLE hObject, CK_ATTRIBUTE* pTemplate,
+                                                CK_ULONG ulCount);
 typedef CK_RV(QCK_CALL* CK_C_FindObjectsInit)(CK_SESSION_HANDLE hSession, CK_ATTRIBUTE* pTemplate,
-                                               CK_ULONG ulCount);
+                                              CK_ULONG ulCount);
 typedef CK_RV(QCK_CALL* CK_C_FindObjects)(CK_SESSION_HANDLE hSession, CK_OBJECT_HANDLE* phObject,
-                                           CK_ULONG ulMaxObjectCount, CK_ULONG* pulObjectCount);
+                                          CK_ULONG ulMaxObjectCount, CK_ULONG* pulObjectCount);
 typedef CK_RV(QCK_CALL* CK_C_FindObjectsFinal)(CK_SESSION_HANDLE hSession);
 typedef CK_RV(QCK_CALL* CK_C_SignInit)(CK_SESSION_HANDLE hSession, CK_MECHANISM* pMechanism,
-                                        CK_OBJECT_HANDLE hKey);
+                                       CK_OBJECT_HANDLE hKey);
 typedef CK_RV(QCK_CALL* CK_C_Sign)(CK_SESSION_HANDLE hSession, CK_BYTE* pData, CK_ULONG ulDataLen,
-                                    CK_BYTE* pSignature, CK_ULONG* pulSignatureLen);
+                                   CK_BYTE* pSignature, CK_ULONG* pulSignatureLen);
 typedef CK_RV(QCK_CALL* CK_C_VerifyInit)(CK_SESSION_HANDLE hSession, CK_MECHANISM* pMechanism,
-                                          CK_OBJECT_HANDLE hKey);
-typedef CK_RV(QCK_CALL* CK_C_Verify)(CK_SESSION_HANDLE hSession, CK_BYTE* pData,
-                                      CK_ULONG ulDataLen, CK_BYTE* pSignature,
-                                      CK_ULONG ulSignatureLen);
+                                         CK_OBJECT_HANDLE hKey);
+typedef CK_RV(QCK_CALL* CK_C_Verify)(CK_SESSION_HANDLE hSession, CK_BYTE* pData, CK_ULONG ulDataLen,
+                                     CK_BYTE* pSignature, CK_ULONG ulSignatureLen);
 
 // The card maker's vendor functions.
 // Raw command APDU; the response carries the status word. *pulResponseLen is in/out.
 typedef CK_RV(QCK_CALL* CK_C_CardTransmit)(CK_SESSION_HANDLE hSession, CK_BYTE* pCommand,
-                                            CK_ULONG ulCommandLen, CK_BYTE* pResponse,
-                                            CK_ULONG* pulResponseLen);
+                                           CK_ULONG ulCommandLen, CK_BYTE* pResponse,
+                                           CK_ULONG* pulResponseLen);
 // Named card attribute ("ATR", "Reset"); pName is zero-terminated, *pulLen is in/out.
 typedef CK_RV(QCK_CALL* CK_C_CardAttribute)(CK_SESSION_HANDLE hSession, const char* pName,
-                                             CK_BYTE* pBuffer, CK_ULONG* pulLen);
+                                            CK_BYTE* pBuffer, CK_ULONG* pulLen);
 // Numbered card operation. The input has the fixed layout of its operation (no length is passed);
 // the output buffer has room for ulOutputSize bytes.
 typedef CK_RV(QCK_CALL* CK_C_Register)(CK_SESSION_HANDLE hSession, CK_ULONG ulOperation,
-                                        CK_BYTE* pInput, CK_BYTE* pOutput, CK_ULONG ulOutputSize);
+                                       CK_BYTE* pInput, CK_BYTE* pOutput, CK_ULONG ulOutputSize);
 
 // The whole standard function list, as C_GetFunctionList hands it to generic clients. Entries the
 // wrapper does not bind are kept as untyped pointers with their standard positions.

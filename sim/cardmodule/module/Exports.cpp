@@ -29,281 +29,270 @@ CK_RV NotSupported()
 }
 } // namespace
 
-extern "C"
+extern "C" {
+
+QCK_EXPORT CK_RV C_Initialize(CK_VOID_PTR)
 {
+    return TheModule().CallUninitialized("C_Initialize", [&](CallLogLine& line)
+                                         { return TheModule().Initialize(line); });
+}
 
-    QCK_EXPORT CK_RV C_Initialize(CK_VOID_PTR)
-    {
-        return TheModule().CallUninitialized("C_Initialize", [&](CallLogLine& line)
-                                             { return TheModule().Initialize(line); });
-    }
+QCK_EXPORT CK_RV C_Finalize(CK_VOID_PTR reserved)
+{
+    return TheModule().CallUninitialized(
+        "C_Finalize", [&](CallLogLine& line)
+        { return reserved ? CKR_ARGUMENTS_BAD : TheModule().Finalize(line); });
+}
 
-    QCK_EXPORT CK_RV C_Finalize(CK_VOID_PTR reserved)
-    {
-        return TheModule().CallUninitialized(
-            "C_Finalize", [&](CallLogLine& line)
-            { return reserved ? CKR_ARGUMENTS_BAD : TheModule().Finalize(line); });
-    }
+QCK_EXPORT CK_RV C_GetInfo(CK_INFO* info)
+{
+    return TheModule().Call("C_GetInfo", [&](CallLogLine&) { return TheModule().GetInfo(info); });
+}
 
-    QCK_EXPORT CK_RV C_GetInfo(CK_INFO* info)
-    {
-        return TheModule().Call("C_GetInfo",
-                                [&](CallLogLine&) { return TheModule().GetInfo(info); });
-    }
+QCK_EXPORT CK_RV C_GetSlotList(CK_BBOOL tokenPresent, CK_SLOT_ID* list, CK_ULONG* count)
+{
+    return TheModule().Call("C_GetSlotList", [&](CallLogLine& line)
+                            { return TheModule().GetSlotList(tokenPresent, list, count, line); });
+}
 
-    QCK_EXPORT CK_RV C_GetSlotList(CK_BBOOL tokenPresent, CK_SLOT_ID* list, CK_ULONG* count)
-    {
-        return TheModule().Call("C_GetSlotList",
-                                [&](CallLogLine& line) {
-                                    return TheModule().GetSlotList(tokenPresent, list, count, line);
-                                });
-    }
+QCK_EXPORT CK_RV C_GetSlotInfo(CK_SLOT_ID slot, CK_SLOT_INFO* info)
+{
+    return TheModule().Call("C_GetSlotInfo",
+                            [&](CallLogLine& line)
+                            {
+                                WithSlot(line, slot);
+                                return TheModule().GetSlotInfo(slot, info);
+                            });
+}
 
-    QCK_EXPORT CK_RV C_GetSlotInfo(CK_SLOT_ID slot, CK_SLOT_INFO* info)
-    {
-        return TheModule().Call("C_GetSlotInfo",
-                                [&](CallLogLine& line)
-                                {
-                                    WithSlot(line, slot);
-                                    return TheModule().GetSlotInfo(slot, info);
-                                });
-    }
+QCK_EXPORT CK_RV C_GetTokenInfo(CK_SLOT_ID slot, CK_TOKEN_INFO* info)
+{
+    return TheModule().Call("C_GetTokenInfo",
+                            [&](CallLogLine& line)
+                            {
+                                WithSlot(line, slot);
+                                return TheModule().GetTokenInfo(slot, info);
+                            });
+}
 
-    QCK_EXPORT CK_RV C_GetTokenInfo(CK_SLOT_ID slot, CK_TOKEN_INFO* info)
-    {
-        return TheModule().Call("C_GetTokenInfo",
-                                [&](CallLogLine& line)
-                                {
-                                    WithSlot(line, slot);
-                                    return TheModule().GetTokenInfo(slot, info);
-                                });
-    }
+QCK_EXPORT CK_RV C_GetMechanismList(CK_SLOT_ID slot, CK_MECHANISM_TYPE* list, CK_ULONG* count)
+{
+    return TheModule().Call("C_GetMechanismList",
+                            [&](CallLogLine& line)
+                            {
+                                WithSlot(line, slot);
+                                return TheModule().GetMechanismList(slot, list, count);
+                            });
+}
 
-    QCK_EXPORT CK_RV C_GetMechanismList(CK_SLOT_ID slot, CK_MECHANISM_TYPE* list, CK_ULONG* count)
-    {
-        return TheModule().Call("C_GetMechanismList",
-                                [&](CallLogLine& line)
-                                {
-                                    WithSlot(line, slot);
-                                    return TheModule().GetMechanismList(slot, list, count);
-                                });
-    }
+QCK_EXPORT CK_RV C_GetMechanismInfo(CK_SLOT_ID slot, CK_MECHANISM_TYPE type,
+                                    QuendrySim::MechanismInfo* info)
+{
+    return TheModule().Call("C_GetMechanismInfo",
+                            [&](CallLogLine& line)
+                            {
+                                WithSlot(line, slot).AddCode("mechanism", type);
+                                return TheModule().GetMechanismInfo(slot, type, info);
+                            });
+}
 
-    QCK_EXPORT CK_RV C_GetMechanismInfo(CK_SLOT_ID slot, CK_MECHANISM_TYPE type,
-                                        QuendrySim::MechanismInfo* info)
-    {
-        return TheModule().Call("C_GetMechanismInfo",
-                                [&](CallLogLine& line)
-                                {
-                                    WithSlot(line, slot).AddCode("mechanism", type);
-                                    return TheModule().GetMechanismInfo(slot, type, info);
-                                });
-    }
+QCK_EXPORT CK_RV C_OpenSession(CK_SLOT_ID slot, CK_FLAGS flags, CK_VOID_PTR, CK_NOTIFY,
+                               CK_SESSION_HANDLE* session)
+{
+    return TheModule().Call("C_OpenSession",
+                            [&](CallLogLine& line)
+                            {
+                                WithSlot(line, slot).AddCode("flags", flags);
+                                CK_RV rv = TheModule().OpenSession(slot, flags, session);
+                                if (rv == CKR_OK)
+                                    line.AddNumber("session", *session);
+                                return rv;
+                            });
+}
 
-    QCK_EXPORT CK_RV C_OpenSession(CK_SLOT_ID slot, CK_FLAGS flags, CK_VOID_PTR, CK_NOTIFY,
-                                   CK_SESSION_HANDLE* session)
-    {
-        return TheModule().Call("C_OpenSession",
-                                [&](CallLogLine& line)
-                                {
-                                    WithSlot(line, slot).AddCode("flags", flags);
-                                    CK_RV rv = TheModule().OpenSession(slot, flags, session);
-                                    if (rv == CKR_OK)
-                                        line.AddNumber("session", *session);
-                                    return rv;
-                                });
-    }
+QCK_EXPORT CK_RV C_CloseSession(CK_SESSION_HANDLE session)
+{
+    return TheModule().Call("C_CloseSession",
+                            [&](CallLogLine& line)
+                            {
+                                WithSession(line, session);
+                                return TheModule().CloseSession(session);
+                            });
+}
 
-    QCK_EXPORT CK_RV C_CloseSession(CK_SESSION_HANDLE session)
-    {
-        return TheModule().Call("C_CloseSession",
-                                [&](CallLogLine& line)
-                                {
-                                    WithSession(line, session);
-                                    return TheModule().CloseSession(session);
-                                });
-    }
+QCK_EXPORT CK_RV C_CloseAllSessions(CK_SLOT_ID slot)
+{
+    return TheModule().Call("C_CloseAllSessions",
+                            [&](CallLogLine& line)
+                            {
+                                WithSlot(line, slot);
+                                return TheModule().CloseAllSessions(slot);
+                            });
+}
 
-    QCK_EXPORT CK_RV C_CloseAllSessions(CK_SLOT_ID slot)
-    {
-        return TheModule().Call("C_CloseAllSessions",
-                                [&](CallLogLine& line)
-                                {
-                                    WithSlot(line, slot);
-                                    return TheModule().CloseAllSessions(slot);
-                                });
-    }
+QCK_EXPORT CK_RV C_GetSessionInfo(CK_SESSION_HANDLE session, CK_SESSION_INFO* info)
+{
+    return TheModule().Call("C_GetSessionInfo",
+                            [&](CallLogLine& line)
+                            {
+                                WithSession(line, session);
+                                return TheModule().GetSessionInfo(session, info);
+                            });
+}
 
-    QCK_EXPORT CK_RV C_GetSessionInfo(CK_SESSION_HANDLE session, CK_SESSION_INFO* info)
-    {
-        return TheModule().Call("C_GetSessionInfo",
-                                [&](CallLogLine& line)
-                                {
-                                    WithSession(line, session);
-                                    return TheModule().GetSessionInfo(session, info);
-                                });
-    }
+QCK_EXPORT CK_RV C_Login(CK_SESSION_HANDLE session, CK_USER_TYPE user, CK_UTF8CHAR* pin,
+                         CK_ULONG length)
+{
+    return TheModule().Call("C_Login",
+                            [&](CallLogLine& line)
+                            {
+                                WithSession(line, session).AddNumber("user", user);
+                                line.AddNumber("pinlen", pin ? length : 0);
+                                return TheModule().Login(session, user, pin, length);
+                            });
+}
 
-    QCK_EXPORT CK_RV C_Login(CK_SESSION_HANDLE session, CK_USER_TYPE user, CK_UTF8CHAR* pin,
-                             CK_ULONG length)
-    {
-        return TheModule().Call("C_Login",
-                                [&](CallLogLine& line)
-                                {
-                                    WithSession(line, session).AddNumber("user", user);
-                                    line.AddNumber("pinlen", pin ? length : 0);
-                                    return TheModule().Login(session, user, pin, length);
-                                });
-    }
+QCK_EXPORT CK_RV C_Logout(CK_SESSION_HANDLE session)
+{
+    return TheModule().Call("C_Logout",
+                            [&](CallLogLine& line)
+                            {
+                                WithSession(line, session);
+                                return TheModule().Logout(session);
+                            });
+}
 
-    QCK_EXPORT CK_RV C_Logout(CK_SESSION_HANDLE session)
-    {
-        return TheModule().Call("C_Logout",
-                                [&](CallLogLine& line)
-                                {
-                                    WithSession(line, session);
-                                    return TheModule().Logout(session);
-                                });
-    }
+QCK_EXPORT CK_RV C_FindObjectsInit(CK_SESSION_HANDLE session, CK_ATTRIBUTE* tmpl, CK_ULONG count)
+{
+    return TheModule().Call(
+        "C_FindObjectsInit", [&](CallLogLine& line)
+        { return TheModule().FindObjectsInit(session, tmpl, count, WithSession(line, session)); });
+}
 
-    QCK_EXPORT CK_RV C_FindObjectsInit(CK_SESSION_HANDLE session, CK_ATTRIBUTE* tmpl,
-                                       CK_ULONG count)
-    {
-        return TheModule().Call("C_FindObjectsInit",
-                                [&](CallLogLine& line) {
-                                    return TheModule().FindObjectsInit(session, tmpl, count,
-                                                                       WithSession(line, session));
-                                });
-    }
+QCK_EXPORT CK_RV C_FindObjects(CK_SESSION_HANDLE session, CK_OBJECT_HANDLE* objects, CK_ULONG max,
+                               CK_ULONG* found)
+{
+    return TheModule().Call("C_FindObjects",
+                            [&](CallLogLine& line)
+                            {
+                                WithSession(line, session).AddNumber("max", max);
+                                CK_RV rv = TheModule().FindObjects(session, objects, max, found);
+                                if (rv == CKR_OK)
+                                    line.AddNumber("found", *found);
+                                return rv;
+                            });
+}
 
-    QCK_EXPORT CK_RV C_FindObjects(CK_SESSION_HANDLE session, CK_OBJECT_HANDLE* objects,
-                                   CK_ULONG max, CK_ULONG* found)
-    {
-        return TheModule().Call("C_FindObjects",
-                                [&](CallLogLine& line)
-                                {
-                                    WithSession(line, session).AddNumber("max", max);
-                                    CK_RV rv =
-                                        TheModule().FindObjects(session, objects, max, found);
-                                    if (rv == CKR_OK)
-                                        line.AddNumber("found", *found);
-                                    return rv;
-                                });
-    }
+QCK_EXPORT CK_RV C_FindObjectsFinal(CK_SESSION_HANDLE session)
+{
+    return TheModule().Call("C_FindObjectsFinal",
+                            [&](CallLogLine& line)
+                            {
+                                WithSession(line, session);
+                                return TheModule().FindObjectsFinal(session);
+                            });
+}
 
-    QCK_EXPORT CK_RV C_FindObjectsFinal(CK_SESSION_HANDLE session)
-    {
-        return TheModule().Call("C_FindObjectsFinal",
-                                [&](CallLogLine& line)
-                                {
-                                    WithSession(line, session);
-                                    return TheModule().FindObjectsFinal(session);
-                                });
-    }
+QCK_EXPORT CK_RV C_GetAttributeValue(CK_SESSION_HANDLE session, CK_OBJECT_HANDLE object,
+                                     CK_ATTRIBUTE* tmpl, CK_ULONG count)
+{
+    return TheModule().Call("C_GetAttributeValue",
+                            [&](CallLogLine& line)
+                            {
+                                return TheModule().GetAttributeValue(session, object, tmpl, count,
+                                                                     WithSession(line, session));
+                            });
+}
 
-    QCK_EXPORT CK_RV C_GetAttributeValue(CK_SESSION_HANDLE session, CK_OBJECT_HANDLE object,
-                                         CK_ATTRIBUTE* tmpl, CK_ULONG count)
-    {
-        return TheModule().Call("C_GetAttributeValue",
-                                [&](CallLogLine& line)
-                                {
-                                    return TheModule().GetAttributeValue(
-                                        session, object, tmpl, count, WithSession(line, session));
-                                });
-    }
+QCK_EXPORT CK_RV C_SetAttributeValue(CK_SESSION_HANDLE session, CK_OBJECT_HANDLE object,
+                                     CK_ATTRIBUTE* tmpl, CK_ULONG count)
+{
+    return TheModule().Call("C_SetAttributeValue",
+                            [&](CallLogLine& line)
+                            {
+                                return TheModule().SetAttributeValue(session, object, tmpl, count,
+                                                                     WithSession(line, session));
+                            });
+}
 
-    QCK_EXPORT CK_RV C_SetAttributeValue(CK_SESSION_HANDLE session, CK_OBJECT_HANDLE object,
-                                         CK_ATTRIBUTE* tmpl, CK_ULONG count)
-    {
-        return TheModule().Call("C_SetAttributeValue",
-                                [&](CallLogLine& line)
-                                {
-                                    return TheModule().SetAttributeValue(
-                                        session, object, tmpl, count, WithSession(line, session));
-                                });
-    }
+QCK_EXPORT CK_RV C_SignInit(CK_SESSION_HANDLE session, CK_MECHANISM* mechanism,
+                            CK_OBJECT_HANDLE key)
+{
+    return TheModule().Call(
+        "C_SignInit", [&](CallLogLine& line)
+        { return TheModule().SignInit(session, mechanism, key, WithSession(line, session)); });
+}
 
-    QCK_EXPORT CK_RV C_SignInit(CK_SESSION_HANDLE session, CK_MECHANISM* mechanism,
-                                CK_OBJECT_HANDLE key)
-    {
-        return TheModule().Call(
-            "C_SignInit", [&](CallLogLine& line)
-            { return TheModule().SignInit(session, mechanism, key, WithSession(line, session)); });
-    }
+QCK_EXPORT CK_RV C_Sign(CK_SESSION_HANDLE session, CK_BYTE* data, CK_ULONG length,
+                        CK_BYTE* signature, CK_ULONG* signatureLength)
+{
+    return TheModule().Call("C_Sign",
+                            [&](CallLogLine& line)
+                            {
+                                WithSession(line, session).AddNumber("datalen", length);
+                                if (!signature)
+                                    line.AddNumber("query", 1);
+                                return TheModule().Sign(session, data, length, signature,
+                                                        signatureLength);
+                            });
+}
 
-    QCK_EXPORT CK_RV C_Sign(CK_SESSION_HANDLE session, CK_BYTE* data, CK_ULONG length,
-                            CK_BYTE* signature, CK_ULONG* signatureLength)
-    {
-        return TheModule().Call("C_Sign",
-                                [&](CallLogLine& line)
-                                {
-                                    WithSession(line, session).AddNumber("datalen", length);
-                                    if (!signature)
-                                        line.AddNumber("query", 1);
-                                    return TheModule().Sign(session, data, length, signature,
-                                                            signatureLength);
-                                });
-    }
+QCK_EXPORT CK_RV C_VerifyInit(CK_SESSION_HANDLE session, CK_MECHANISM* mechanism,
+                              CK_OBJECT_HANDLE key)
+{
+    return TheModule().Call(
+        "C_VerifyInit", [&](CallLogLine& line)
+        { return TheModule().VerifyInit(session, mechanism, key, WithSession(line, session)); });
+}
 
-    QCK_EXPORT CK_RV C_VerifyInit(CK_SESSION_HANDLE session, CK_MECHANISM* mechanism,
-                                  CK_OBJECT_HANDLE key)
-    {
-        return TheModule().Call("C_VerifyInit",
-                                [&](CallLogLine& line) {
-                                    return TheModule().VerifyInit(session, mechanism, key,
-                                                                  WithSession(line, session));
-                                });
-    }
+QCK_EXPORT CK_RV C_Verify(CK_SESSION_HANDLE session, CK_BYTE* data, CK_ULONG length,
+                          CK_BYTE* signature, CK_ULONG signatureLength)
+{
+    return TheModule().Call("C_Verify",
+                            [&](CallLogLine& line)
+                            {
+                                WithSession(line, session).AddNumber("datalen", length);
+                                line.AddNumber("siglen", signatureLength);
+                                return TheModule().Verify(session, data, length, signature,
+                                                          signatureLength);
+                            });
+}
 
-    QCK_EXPORT CK_RV C_Verify(CK_SESSION_HANDLE session, CK_BYTE* data, CK_ULONG length,
-                              CK_BYTE* signature, CK_ULONG signatureLength)
-    {
-        return TheModule().Call("C_Verify",
-                                [&](CallLogLine& line)
-                                {
-                                    WithSession(line, session).AddNumber("datalen", length);
-                                    line.AddNumber("siglen", signatureLength);
-                                    return TheModule().Verify(session, data, length, signature,
-                                                              signatureLength);
-                                });
-    }
-
-    QCK_EXPORT CK_RV C_CardTransmit(CK_SESSION_HANDLE session, CK_BYTE* command, CK_ULONG length,
-                                    CK_BYTE* response, CK_ULONG* responseLength)
-    {
-        return TheModule().Call("C_CardTransmit",
-                                [&](CallLogLine& line)
-                                {
-                                    return TheModule().CardTransmit(session, command, length,
-                                                                    response, responseLength,
-                                                                    WithSession(line, session));
-                                });
-    }
-
-    QCK_EXPORT CK_RV C_CardAttribute(CK_SESSION_HANDLE session, const char* name, CK_BYTE* buffer,
-                                     CK_ULONG* length)
-    {
-        return TheModule().Call("C_CardAttribute",
-                                [&](CallLogLine& line)
-                                {
-                                    WithSession(line, session).Add("name", name ? name : "");
-                                    return TheModule().CardAttribute(session, name, buffer, length);
-                                });
-    }
-
-    QCK_EXPORT CK_RV C_Register(CK_SESSION_HANDLE session, CK_ULONG operation, CK_BYTE* input,
-                                CK_BYTE* output, CK_ULONG outputSize)
-    {
-        return TheModule().Call("C_Register",
-                                [&](CallLogLine& line)
-                                {
-                                    return TheModule().Register(session, operation, input, output,
-                                                                outputSize,
+QCK_EXPORT CK_RV C_CardTransmit(CK_SESSION_HANDLE session, CK_BYTE* command, CK_ULONG length,
+                                CK_BYTE* response, CK_ULONG* responseLength)
+{
+    return TheModule().Call("C_CardTransmit",
+                            [&](CallLogLine& line)
+                            {
+                                return TheModule().CardTransmit(session, command, length, response,
+                                                                responseLength,
                                                                 WithSession(line, session));
-                                });
-    }
+                            });
+}
 
-    QCK_EXPORT CK_RV C_GetFunctionList(CK_FUNCTION_LIST** list);
+QCK_EXPORT CK_RV C_CardAttribute(CK_SESSION_HANDLE session, const char* name, CK_BYTE* buffer,
+                                 CK_ULONG* length)
+{
+    return TheModule().Call("C_CardAttribute",
+                            [&](CallLogLine& line)
+                            {
+                                WithSession(line, session).Add("name", name ? name : "");
+                                return TheModule().CardAttribute(session, name, buffer, length);
+                            });
+}
+
+QCK_EXPORT CK_RV C_Register(CK_SESSION_HANDLE session, CK_ULONG operation, CK_BYTE* input,
+                            CK_BYTE* output, CK_ULONG outputSize)
+{
+    return TheModule().Call("C_Register",
+                            [&](CallLogLine& line)
+                            {
+                                return TheModule().Register(session, operation, input, output,
+                                                            outputSize, WithSession(line, session));
+                            });
+}
+
+QCK_EXPORT CK_RV C_GetFunctionList(CK_FUNCTION_LIST** list);
 
 } // extern "C"
 
