@@ -1,21 +1,9 @@
 #include "sim/cardmodule/cardset/Hex.h"
 
+#include <openssl/crypto.h>
+
 namespace QuendrySim
 {
-namespace
-{
-int DigitValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-} // namespace
-
 std::string ToHex(const unsigned char* data, size_t length)
 {
     static const char digits[] = "0123456789ABCDEF";
@@ -42,7 +30,7 @@ bool FromHex(const std::string& text, ByteVector& out)
     {
         if (c == ' ')
             continue;
-        int value = DigitValue(c);
+        int value = OPENSSL_hexchar2int(static_cast<unsigned char>(c));
         if (value < 0)
             return false;
         if (high < 0)
