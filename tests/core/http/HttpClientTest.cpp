@@ -163,21 +163,31 @@ TEST_F(HttpAnswerTest, AnyStatusWithACompleteBodyIsASuccessfulExchange)
 
 TEST_F(HttpAnswerTest, RawHeadersAreKeptUpToTheirLimit)
 {
-    Reply reply = JsonReply("{}");
-    reply.raw =
-        "HTTP/1.1 200 OK\r\nX-Fill: " + std::string(10000, 'h') + "\r\nContent-Length: 2\r\n\r\n{}";
-    server.SetReply("headers", reply);
-    const Exchange result = Post(Url("headers"), "{}");
-    ASSERT_TRUE(result.sent);
-    EXPECT_EQ(result.headers, reply.raw.substr(0, reply.raw.size() - 2));
-    EXPECT_EQ(result.body, "{}");
+    const std::string start = "HTTP/1.1 200 OK\r\nX-Fill: ";
+    const std::string end = "\r\nContent-Length: 2\r\n\r\n";
+    const size_t fillToLimit = LibHttp2::kMaxRawHeaderSize - start.size() - end.size();
+    const struct
+    {
+        size_t fill;
+        bool sent;
+    } cases[] = {{10000, true}, {fillToLimit, true}, {fillToLimit + 1, false}};
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.fill);
+        Reply reply;
+        reply.raw = start + std::string(c.fill, 'h') + end + "{}";
+        server.SetReply("headers", reply);
+        const Exchange result = Post(Url("headers"), "{}");
+        EXPECT_EQ(result.sent, c.sent);
+        EXPECT_EQ(result.headers, c.sent ? reply.raw.substr(0, reply.raw.size() - 2) : "");
+        EXPECT_EQ(result.body, c.sent ? "{}" : "");
+    }
 }
 
 TEST_F(HttpAnswerTest, BodyOfExactlyTheLimitIsReadWhole)
 {
     Reply reply = JsonReply("{");
-    reply.fillerBytes = LibHttp2::kMaxBodySize - 2;
-    reply.body = "{";
+    reply.fillerBytes = LibHttp2::kMaxBodySize - 1;
     server.SetReply("limit", reply);
     Reply closing = reply;
     closing.framing = OnlineServicesSim::Framing::CloseDelimited;
@@ -186,7 +196,7 @@ TEST_F(HttpAnswerTest, BodyOfExactlyTheLimitIsReadWhole)
     {
         const Exchange result = Post(Url("limit"), "{}");
         ASSERT_TRUE(result.sent);
-        EXPECT_EQ(result.body.size(), size_t(LibHttp2::kMaxBodySize) - 1);
+        EXPECT_EQ(result.body.size(), size_t(LibHttp2::kMaxBodySize));
     }
 }
 
