@@ -120,7 +120,7 @@ bool acPKCS11::Destroy()
     return true;
 }
 
-bool acPKCS11::ReadSlotIds(std::vector<CK_SLOT_ID>& ids)
+bool acPKCS11::ReadSlotIds(std::vector<CK_SLOT_ID>& ids, size_t minimumCount)
 {
     ids.clear();
     if (!g_functions.C_GetSlotList)
@@ -132,6 +132,8 @@ bool acPKCS11::ReadSlotIds(std::vector<CK_SLOT_ID>& ids)
         LogErrorCode("C_GetSlotList failed ", static_cast<uint32_t>(rv));
         return false;
     }
+    if (count < minimumCount)
+        return false;
     if (count == 0)
         return true;
     ids.resize(count);
@@ -195,7 +197,7 @@ bool acPKCS11::GetSlots(std::vector<TokenSlot*>& slots, bool all)
     if (!g_functions.C_GetTokenInfo || !g_functions.C_GetSlotInfo)
         return false;
     std::vector<CK_SLOT_ID> ids;
-    if (!ReadSlotIds(ids))
+    if (!ReadSlotIds(ids, 0))
         return false;
     if (ids.size() > kMaxSlots)
         ids.resize(kMaxSlots);
@@ -212,7 +214,7 @@ bool acPKCS11::GetSlots(std::vector<TokenSlot*>& slots, bool all)
 bool acPKCS11::GetTokenInfo(uint32_t index, TokenInfo& info)
 {
     std::vector<CK_SLOT_ID> ids;
-    if (!ReadSlotIds(ids) || index >= ids.size())
+    if (!ReadSlotIds(ids, static_cast<size_t>(index) + 1) || index >= ids.size())
         return false;
     return ReadTokenInfo(ids[index], info);
 }

@@ -126,7 +126,8 @@ public:
 private:
     static std::string HexCode(CK_RV rv);
     bool InitLoadedModule();
-    bool ReadSlotIds(std::vector<CK_SLOT_ID>& ids);
+    // The ids of the slots holding a token; false when fewer than minimumCount hold one.
+    bool ReadSlotIds(std::vector<CK_SLOT_ID>& ids, size_t minimumCount);
     bool ReadTokenInfo(CK_SLOT_ID slotId, TokenInfo& info);
     std::unique_ptr<TokenSlot> ReadSlot(CK_SLOT_ID slotId, bool all);
     bool HasSession() const { return m_session != 0; }

@@ -229,7 +229,9 @@ TEST_F(SimCards, TokenInfoTextsAndIndexes)
     EXPECT_EQ(info.manufacturer.size(), 32u);
     EXPECT_EQ(info.model, "CardOS 5.3      ");
     EXPECT_EQ(info.serial, slots[7]->tokenSerial);
+    env.ClearCalls();
     EXPECT_FALSE(wrapper->GetTokenInfo(9, info));
+    EXPECT_EQ(CallsOf("C_GetSlotList").size(), 1u) << "an index beyond the count fetches no ids";
     AddFault("C_GetTokenInfo", CKR_DEVICE_ERROR);
     EXPECT_FALSE(wrapper->GetTokenInfo(0, info));
 }
