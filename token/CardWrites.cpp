@@ -96,20 +96,18 @@ bool acPKCS11::Login()
 bool acPKCS11::WritePersonenbindung(const std::string& cin, const ByteVector& data,
                                     std::string& message)
 {
-    // Without the write the module's PIN dialog of the login would be asked for nothing; the
-    // module may still have to be loaded to know.
-    Init();
-    if (!Functions().C_SetAttributeValue)
-    {
-        message = kWriteFailed;
-        return false;
-    }
     const int index = FindCardForWrite(cin, message);
     if (index < 0)
         return false;
     if (!IsIdentityLinkData(data))
     {
         message = "Falsche Update Daten für die Smartcard";
+        return false;
+    }
+    // A module that cannot write would have the login's PIN dialog asked for nothing.
+    if (!Functions().C_SetAttributeValue)
+    {
+        message = kWriteFailed;
         return false;
     }
     if (!OpenWriteSession(index, message))

@@ -1,6 +1,6 @@
 // A card module that fills the buffers it is given but reports more than fits into them: more
 // slot ids, more found objects, longer attribute values, signatures, responses and answers to
-// reset. It has no C_SetAttributeValue, and it counts the calls it gets.
+// reset. It has no C_SetAttributeValue, and it counts the calls and the sessions it gets.
 #include "token/Pkcs11Types.h"
 
 #include <algorithm>
@@ -13,6 +13,7 @@ constexpr CK_ULONG kExcess = 100;
 constexpr CK_ULONG kSignatureLength = 16;
 constexpr CK_SESSION_HANDLE kSession = 7;
 int g_calls = 0;
+int g_sessions = 0;
 
 CK_RV Counted()
 {
@@ -39,6 +40,11 @@ extern "C" {
 QCK_EXPORT int quendry_overreport_calls()
 {
     return g_calls;
+}
+
+QCK_EXPORT int quendry_overreport_sessions()
+{
+    return g_sessions;
 }
 
 QCK_EXPORT CK_RV C_Initialize(CK_VOID_PTR)
@@ -91,6 +97,7 @@ QCK_EXPORT CK_RV C_OpenSession(CK_SLOT_ID, CK_FLAGS, CK_VOID_PTR, CK_NOTIFY,
                                CK_SESSION_HANDLE* session)
 {
     *session = kSession;
+    ++g_sessions;
     return Counted();
 }
 

@@ -20,7 +20,9 @@ protected:
         // The same file again: the wrapper's module, with its call counter.
         ASSERT_TRUE(counter.Load(QUENDRY_OVERREPORTING_MODULE));
         calls = reinterpret_cast<int (*)()>(counter.Symbol("quendry_overreport_calls"));
+        sessions = reinterpret_cast<int (*)()>(counter.Symbol("quendry_overreport_sessions"));
         ASSERT_NE(calls, nullptr);
+        ASSERT_NE(sessions, nullptr);
         ASSERT_TRUE(wrapper->GetSlots(slots, true));
     }
 
@@ -33,6 +35,7 @@ protected:
 
     platform::SharedModule counter;
     int (*calls)() = nullptr;
+    int (*sessions)() = nullptr;
     std::unique_ptr<acPKCS11> wrapper;
     std::vector<TokenSlot*> slots;
 };
@@ -90,8 +93,14 @@ TEST_F(OverreportingModule, IdentityLinkWriteWithoutTheWriteFunctionAsksForNoPin
     ByteVector link(128, 0x5A);
     link[0] = 0x30;
     std::string message;
-    const int before = calls();
+    const int before = sessions();
     EXPECT_FALSE(wrapper->WritePersonenbindung("111111111111", link, message));
     EXPECT_EQ(message, "Fehler beim modifizieren des Kartenobjektes. (C_SetAttributeValue)");
-    EXPECT_EQ(calls(), before);
+    EXPECT_EQ(sessions(), before) << "no session, so no login";
+    // The card and the data are judged first, as with any module.
+    EXPECT_FALSE(wrapper->WritePersonenbindung("333333333333", link, message));
+    EXPECT_EQ(message, "Keine Smartcard gefunden für CIN=333333333333");
+    link[0] = 0x31;
+    EXPECT_FALSE(wrapper->WritePersonenbindung("111111111111", link, message));
+    EXPECT_EQ(message, "Falsche Update Daten für die Smartcard");
 }

@@ -390,4 +390,13 @@ TEST_F(SimCards, WritesLoadTheModuleWhenItIsNotLoaded)
     wrapper->Destroy();
     EXPECT_FALSE(wrapper->WriteEncCert(cin, ByteVector(), message));
     EXPECT_EQ(message, "Zertifikat konnte nicht gelesen werden") << "the card was found";
+
+    wrapper->Destroy();
+    acPKCS11::SetModuleFile(env.Folder() + "/libmissing.so");
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(wrapper->WritePersonenbindung(cin, IdentityLink(300), message));
+    EXPECT_EQ(message, "Keine Smartcard gefunden für CIN=" + cin) << "no module, no card";
+    EXPECT_FALSE(wrapper->WriteEncCert(cin, ByteVector(), message));
+    EXPECT_EQ(message, "Keine Smartcard gefunden für CIN=" + cin) << "no module, no card";
+    testing::internal::GetCapturedStderr();
 }
