@@ -97,8 +97,9 @@ std::string Logger::LogPath() const
 void Logger::Open(const std::string& path)
 {
     Lock lock(mutex_);
-    if (LogFileExists(path))
-        CopyLogFile(path, NextFreeLogName(TimestampedLogName(path)), false);
+    // An earlier file that cannot be copied aside keeps its lines; the new ones follow them.
+    const bool copiedAside =
+        !LogFileExists(path) || CopyLogFile(path, NextFreeLogName(TimestampedLogName(path)), false);
     for (int32_t number = 0;; ++number)
     {
         const std::string copy = NumberedLogName(path, number);
@@ -108,7 +109,7 @@ void Logger::Open(const std::string& path)
     }
     file_.close();
     file_.clear();
-    file_.open(path, kEmptied);
+    file_.open(path, copiedAside ? kEmptied : kAppended);
 }
 
 void Logger::Rotate()

@@ -1,4 +1,5 @@
 #include "core/logging/Logger.h"
+#include "core/folders/LocalTime.h"
 #include "platform/DebugOutput.h"
 #include "platform/Thread.h"
 #include "tests/core/logging/LogTestSupport.h"
@@ -223,6 +224,26 @@ TEST(LoggerOpen, MovesEarlierFilesAside)
         ASSERT_NE(found, names.end()) << e.content;
         EXPECT_EQ(ReadTextFile(folder.File(*found)), e.content) << *found;
     }
+}
+
+TEST(LoggerOpen, AnEarlierFileThatCannotBeCopiedAsideKeepsItsLines)
+{
+    ScopedTempFolder folder;
+    WriteTextFile(folder.File("kept.log"), ": previous run\r\n");
+    // Links into a missing folder stand where the copy would go for the next few seconds, so
+    // the copy cannot be created.
+    const std::time_t now = std::time(nullptr);
+    for (std::time_t second = now; second < now + 5; ++second)
+    {
+        const std::string stamp =
+            FormatLocalTime(second, "%Y-%m-%d") + "_" + FormatLocalTime(second, "%H-%M-%S");
+        std::filesystem::create_symlink(folder.File("missing/copy"),
+                                        folder.File("kept_" + stamp + ".log"));
+    }
+    Logger logger(7);
+    OpenLogger(logger, folder.File("kept.log"));
+    logger.Write("", "this run", LibLogging::LOG_PLAIN);
+    EXPECT_EQ(ReadTextFile(folder.File("kept.log")), ": previous run\r\n: this run\r\n");
 }
 
 TEST(LoggerThreads, FourWritersLoseAndTearNoLine)
