@@ -322,9 +322,12 @@ bool WinINET_HTTPClient::ReadBody(HINTERNET request)
 
 bool WinINET_HTTPClient::ReadAnswer(HINTERNET request)
 {
-    if (!ReadStatusAndLength(request))
-        return false;
-    return ReadRawHeaders(request) && ReadBody(request);
+    if (ReadStatusAndLength(request) && ReadRawHeaders(request) && ReadBody(request))
+        return true;
+    // A cut-off answer is no answer: none of it stays readable, as with the libcurl client.
+    responseHeaders.clear();
+    responseBody.clear();
+    return false;
 }
 
 bool WinINET_HTTPClient::SendRequest()
