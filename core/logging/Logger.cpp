@@ -154,25 +154,31 @@ void Logger::Write(const std::string& context, const std::string& text, LogType 
     if (!enabled)
         return;
     const std::string line = FormatLine(context, type, text);
+    // Sent after the logger's lock is released, so a slow debugger holds up no other writer.
+    if (WriteToFile(type, text, line) && copyToDebugOutput_)
+        platform::OutputDebugText(line);
+}
+
+bool Logger::WriteToFile(LogType type, const std::string& text, const std::string& line)
+{
     // The rotation test, the write and the count form one step, so concurrent writers can
     // neither lose a rotation nor overfill a file.
     Lock lock(mutex_);
     if (!file_.is_open())
-        return;
+        return false;
     if ((rotateByLines_ && lines_ >= maxLines_) || (rotateByBytes_ && bytes_ >= maxBytes_))
         Rotate();
     if (historyMode_ != 0)
         AddHistory(type, text);
-    if (copyToDebugOutput_)
-        platform::OutputDebugText(line);
     if (historyMode_ == 1)
-        return;
+        return true;
     file_ << line;
     file_.flush();
     if (rotateByLines_)
         ++lines_;
     if (rotateByBytes_)
         bytes_ += static_cast<uint32_t>(line.size() - 1); // the line end counts as one
+    return true;
 }
 
 void Logger::WriteLevelled(int32_t minimumLevel, LogType type, const std::string& text)

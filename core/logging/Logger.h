@@ -63,6 +63,8 @@ private:
     std::string FormatLine(const std::string& context, LogType type, const std::string& text) const;
     void AddHistory(LogType type, const std::string& text);
     void WriteLevelled(int32_t minimumLevel, LogType type, const std::string& text);
+    // The file's part of Write; false when the file is not open.
+    bool WriteToFile(LogType type, const std::string& text, const std::string& line);
 
     int32_t index_;
     bool rotateByLines_ = true;

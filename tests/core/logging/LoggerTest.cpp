@@ -6,9 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <mutex>
 #include <regex>
 #include <thread>
+#include <utility>
 
 namespace
 {
@@ -302,6 +304,36 @@ TEST(LoggerDebugOutput, EveryLineGoesToTheDebugger)
     ASSERT_EQ(texts.size(), 2u);
     EXPECT_EQ(texts[0] + texts[1], ReadTextFile(folder.File("dbg.log")));
     EXPECT_EQ(texts[1], ": second\r\n");
+}
+
+TEST(LoggerDebugOutput, OtherWritersGoOnWhileALineIsWithTheDebugger)
+{
+    ScopedTempFolder folder;
+    const std::string path = folder.File("slow.log");
+    Logger logger(7);
+    OpenLogger(logger, path);
+    bool firstLine = true;
+    bool otherWriterGotThrough = false;
+    std::thread other;
+    // A debugger slow to take the first line: meanwhile a second thread's line reaches the file.
+    platform::SetDebugOutputSink(
+        [&](const std::string&)
+        {
+            if (!std::exchange(firstLine, false))
+                return;
+            other = std::thread([&] { logger.Write("", "second", LibLogging::LOG_PLAIN); });
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+            while (!otherWriterGotThrough && std::chrono::steady_clock::now() < deadline)
+            {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                otherWriterGotThrough = ReadTextFile(path).find(": second") != std::string::npos;
+            }
+        });
+    logger.Write("", "first", LibLogging::LOG_PLAIN);
+    other.join();
+    platform::SetDebugOutputSink({});
+    EXPECT_TRUE(otherWriterGotThrough);
+    EXPECT_EQ(ReadTextFile(path), ": first\r\n: second\r\n");
 }
 
 TEST(LoggerDisabled, NeverOpenedNotEnabledOrUnopenableWritesNothingAnywhere)
