@@ -194,3 +194,38 @@ TEST_F(CardListTest, ClosingDuringARefreshJoinsTheWorkerBeforeTheModuleIsUnloade
     EXPECT_EQ(CallsOf("C_Finalize"), 2); // the worker's reload, then the window's end
     EXPECT_FALSE(wxIsBusy());
 }
+
+TEST_F(CardListTest, ModuleMissingAtStartLeavesTheWindowWorkingAndTheReloadTriesAgain)
+{
+    KeepCardTypes({0, 7});
+    Corvane::acPKCS11::SetModuleFile(sim.ModulePath() + ".missing");
+    OpenFrame();
+    EXPECT_EQ(frame->CardList()->GetItemCount(), 0);
+    EXPECT_TRUE(frame->IsEnabled());
+    EXPECT_EQ(ControlsNotIn(true), std::vector<int>{});
+    EXPECT_FALSE(frame->PleaseWaitBox()->IsShown());
+
+    Corvane::acPKCS11::SetModuleFile(sim.ModulePath());
+    Press(ID_RELOAD_CARDS);
+    ASSERT_TRUE(WaitForRefresh());
+    EXPECT_EQ(frame->CardList()->GetItemCount(), 2);
+}
+
+TEST_F(CardListTest, CardWhoseInformationCannotBeReadShowsItsLabelAndNoMark)
+{
+    // Type 0 keeps the fixed Infobox entries, which would give it a mark.
+    KeepCardTypes({0});
+    cards.slots[0].card->label = "Labelled card";
+    // The slot list reads the token information first, the card information second.
+    cards.faults.push_back({"C_GetTokenInfo", 0x30, 1, 1, 0});
+    SaveCards();
+    OpenFrame();
+    wxListCtrl* list = frame->CardList();
+    ASSERT_EQ(list->GetItemCount(), 1);
+    QuendrySim::Card& card = *cards.slots[0].card;
+    EXPECT_EQ(list->GetItemText(0, 1),
+              wxString::FromUTF8(CommonName(card.FindObject("C.CH.EKEY")->value)));
+    EXPECT_EQ(list->GetItemText(0, 2).Trim(), "Labelled card");
+    EXPECT_EQ(static_cast<long>(list->GetItemData(0)), -1);
+    EXPECT_EQ(ImageOf(0, 3), -1);
+}
