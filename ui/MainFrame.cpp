@@ -32,12 +32,12 @@ constexpr int FadeStartDelayMs = 1500;
 constexpr int FadeStepMs = 100;
 
 // Group buttons in the order of the member array, with their labels.
-struct ButtonSpec
+struct LabelledButton
 {
     int id;
     const wchar_t* label;
 };
-const ButtonSpec GroupButtonSpecs[11] = {
+const LabelledButton GroupButtonLabels[11] = {
     {ID_CHANGE_SIG_PIN, wxTRANSLATE(L"6 stellige PIN ändern")},
     {ID_UNBLOCK_SIG_PIN, wxTRANSLATE(L"6 stellige PIN entsperren")},
     {ID_SHOW_SIG_CERTIFICATE, wxTRANSLATE(L"Zertifikat anzeigen")},
@@ -105,33 +105,7 @@ wxBitmap FitListPicture(const char* const* xpm)
 }
 } // namespace
 
-// clang-format off
-wxBEGIN_EVENT_TABLE(MainFrame, wxFrame)
-    EVT_BUTTON(ID_CHANGE_SIG_PIN, MainFrame::OnChangeSigPin)
-    EVT_BUTTON(ID_UNBLOCK_SIG_PIN, MainFrame::OnUnblockSigPin)
-    EVT_BUTTON(ID_SHOW_SIG_CERTIFICATE, MainFrame::OnShowSigCertificate)
-    EVT_BUTTON(ID_TEST_SIG_KEY, MainFrame::OnTestSigKey)
-    EVT_BUTTON(ID_CHANGE_ENC_PIN, MainFrame::OnChangeEncPin)
-    EVT_BUTTON(ID_UNBLOCK_ENC_PIN, MainFrame::OnUnblockEncPin)
-    EVT_BUTTON(ID_SHOW_ENC_CERTIFICATE, MainFrame::OnShowEncCertificate)
-    EVT_BUTTON(ID_TEST_ENC_KEY, MainFrame::OnTestEncKey)
-    EVT_BUTTON(ID_CHANGE_INFOBOX_PIN, MainFrame::OnChangeInfoboxPin)
-    EVT_BUTTON(ID_UNBLOCK_INFOBOX_PIN, MainFrame::OnUnblockInfoboxPin)
-    EVT_BUTTON(ID_WRITE_IDENTITY_LINK, MainFrame::OnWriteIdentityLink)
-    EVT_BUTTON(ID_SHOW_INFOBOX, MainFrame::OnShowInfobox)
-    EVT_BUTTON(ID_UPDATE_CERTIFICATES, MainFrame::OnUpdateCertificates)
-    EVT_BUTTON(ID_RELOAD_CARDS, MainFrame::OnReloadCards)
-    EVT_TIMER(ID_STARTUP_TIMER, MainFrame::OnStartupTimer)
-    EVT_TIMER(ID_FADE_TIMER, MainFrame::OnFadeTimer)
-    EVT_LIST_ITEM_SELECTED(ID_CARD_LIST, MainFrame::OnListItemSelected)
-    EVT_LIST_ITEM_RIGHT_CLICK(ID_CARD_LIST, MainFrame::OnListRightClick)
-    EVT_LIST_ITEM_ACTIVATED(ID_CARD_LIST, MainFrame::OnListItemActivated)
-    EVT_LIST_KEY_DOWN(ID_CARD_LIST, MainFrame::OnListKeyDown)
-    EVT_MENU(ID_REFRESH_DONE, MainFrame::OnRefreshDone)
-wxEND_EVENT_TABLE()
-    // clang-format on
-
-    MainFrame::MainFrame()
+MainFrame::MainFrame()
     : wxFrame(nullptr, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize,
               wxDEFAULT_FRAME_STYLE, "frame")
 {
@@ -218,7 +192,7 @@ void MainFrame::CreateControls()
     renewalButton = button(ID_UPDATE_CERTIFICATES, wxTRANSLATE(L"Zertifikate ersetzen"));
     identityLinkButton = button(ID_WRITE_IDENTITY_LINK, wxTRANSLATE(L"Personenbindung aufbringen"));
     for (int i = 0; i < 11; ++i)
-        groupButtons[i] = button(GroupButtonSpecs[i].id, GroupButtonSpecs[i].label);
+        groupButtons[i] = button(GroupButtonLabels[i].id, GroupButtonLabels[i].label);
     statusPicture = new wxStaticBitmap(mainPanel, wxID_ANY, wxNullBitmap, wxDefaultPosition,
                                        wxDefaultSize, 0, "staticBitmap");
     statusText = new wxStaticText(mainPanel, wxID_ANY, wxEmptyString, wxDefaultPosition,
@@ -664,3 +638,28 @@ void MainFrame::OnListKeyDown(wxListEvent& event)
 {
     event.Skip(); // the key goes on to the list
 }
+
+// clang-format off
+wxBEGIN_EVENT_TABLE(MainFrame, wxFrame)
+    EVT_BUTTON(ID_CHANGE_SIG_PIN, MainFrame::OnChangeSigPin)
+    EVT_BUTTON(ID_UNBLOCK_SIG_PIN, MainFrame::OnUnblockSigPin)
+    EVT_BUTTON(ID_SHOW_SIG_CERTIFICATE, MainFrame::OnShowSigCertificate)
+    EVT_BUTTON(ID_TEST_SIG_KEY, MainFrame::OnTestSigKey)
+    EVT_BUTTON(ID_CHANGE_ENC_PIN, MainFrame::OnChangeEncPin)
+    EVT_BUTTON(ID_UNBLOCK_ENC_PIN, MainFrame::OnUnblockEncPin)
+    EVT_BUTTON(ID_SHOW_ENC_CERTIFICATE, MainFrame::OnShowEncCertificate)
+    EVT_BUTTON(ID_TEST_ENC_KEY, MainFrame::OnTestEncKey)
+    EVT_BUTTON(ID_CHANGE_INFOBOX_PIN, MainFrame::OnChangeInfoboxPin)
+    EVT_BUTTON(ID_UNBLOCK_INFOBOX_PIN, MainFrame::OnUnblockInfoboxPin)
+    EVT_BUTTON(ID_WRITE_IDENTITY_LINK, MainFrame::OnWriteIdentityLink)
+    EVT_BUTTON(ID_SHOW_INFOBOX, MainFrame::OnShowInfobox)
+    EVT_BUTTON(ID_UPDATE_CERTIFICATES, MainFrame::OnUpdateCertificates)
+    EVT_BUTTON(ID_RELOAD_CARDS, MainFrame::OnReloadCards)
+    EVT_TIMER(ID_STARTUP_TIMER, MainFrame::OnStartupTimer)
+    EVT_TIMER(ID_FADE_TIMER, MainFrame::OnFadeTimer)
+    EVT_LIST_ITEM_SELECTED(ID_CARD_LIST, MainFrame::OnListItemSelected)
+    EVT_LIST_ITEM_RIGHT_CLICK(ID_CARD_LIST, MainFrame::OnListRightClick)
+    EVT_LIST_ITEM_ACTIVATED(ID_CARD_LIST, MainFrame::OnListItemActivated)
+    EVT_LIST_KEY_DOWN(ID_CARD_LIST, MainFrame::OnListKeyDown)
+    EVT_MENU(ID_REFRESH_DONE, MainFrame::OnRefreshDone)
+wxEND_EVENT_TABLE()

@@ -14,6 +14,6 @@ private:
     void SetProperties();
     void CreateLayout();
 
-    wxPanel* leftSpacer;
-    wxPanel* rightSpacer;
+    wxPanel* leftSpacer = nullptr;
+    wxPanel* rightSpacer = nullptr;
 };
