@@ -268,21 +268,30 @@ TEST_F(CardCommandTest, NoRowSelectedTakesTheFirstRowAndASharedSerialTheFirstSlo
 
 TEST_F(CardCommandTest, CardThatCannotBeReachedEndsTheCommandSilently)
 {
-    for (bool removeCard : {true, false})
+    const struct
     {
-        SCOPED_TRACE(removeCard ? "card taken out" : "session refused");
+        const char* name;
+        const char* failing; // the module function that fails once; none: the card is taken out
+    } cases[] = {{"card taken out", nullptr},
+                 {"slot list unreadable", "C_GetSlotList"},
+                 {"session refused", "C_OpenSession"}};
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        cards.faults.clear(); // the copy kept from the last case still lists its fault
         KeepCardTypes({1});
         OpenFrame();
         cards = sim.Load();
-        if (removeCard)
+        if (c.failing == nullptr)
             cards.slots[0].card.reset();
         else
-            cards.faults.push_back({"C_OpenSession", 0x30, 0, 1, 0});
+            cards.faults.push_back({c.failing, 0x30, 0, 1, 0});
         cards.dialog = {DialogAnswer::Enter({"123456", "135790"})};
         SaveCards();
         Press(ID_CHANGE_SIG_PIN);
         EXPECT_EQ(StatusText(), wxString());
         EXPECT_EQ(CallsOf("dialog"), 0);
+        EXPECT_EQ(frame->Token()->CurrentSlotIndex(), -1);
         CloseFrame();
     }
 }
