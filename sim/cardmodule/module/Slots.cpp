@@ -33,6 +33,18 @@ std::vector<CK_MECHANISM_TYPE> MechanismsOf(const Card& card)
     return mechanisms;
 }
 
+// The card of an existing slot, or the code that says why there is none.
+CK_RV CardInSlot(CardSet& set, CK_SLOT_ID id, const Card*& card)
+{
+    const Slot* slot = set.FindSlot(id);
+    if (!slot)
+        return CKR_SLOT_ID_INVALID;
+    if (!slot->card)
+        return CKR_TOKEN_NOT_PRESENT;
+    card = &*slot->card;
+    return CKR_OK;
+}
+
 CK_RV CopyList(const std::vector<CK_ULONG>& items, CK_ULONG* list, CK_ULONG* count)
 {
     if (!count)
@@ -91,19 +103,16 @@ CK_RV Module::GetSlotInfo(CK_SLOT_ID id, CK_SLOT_INFO* info)
 
 CK_RV Module::GetTokenInfo(CK_SLOT_ID id, CK_TOKEN_INFO* info)
 {
-    const Slot* slot = m_set.FindSlot(id);
-    if (!slot)
-        return CKR_SLOT_ID_INVALID;
-    if (!slot->card)
-        return CKR_TOKEN_NOT_PRESENT;
+    const Card* card = nullptr;
+    if (CK_RV rv = CardInSlot(m_set, id, card); rv != CKR_OK)
+        return rv;
     if (!info)
         return CKR_ARGUMENTS_BAD;
-    const Card& card = *slot->card;
     std::memset(info, 0, sizeof *info);
-    BlankPadded(info->label, card.label);
-    BlankPadded(info->manufacturerID, card.manufacturer);
-    BlankPadded(info->model, card.model);
-    BlankPadded(info->serialNumber, card.serial);
+    BlankPadded(info->label, card->label);
+    BlankPadded(info->manufacturerID, card->manufacturer);
+    BlankPadded(info->model, card->model);
+    BlankPadded(info->serialNumber, card->serial);
     info->flags =
         CKF_TOKEN_INITIALIZED | CKF_USER_PIN_INITIALIZED | CKF_PROTECTED_AUTHENTICATION_PATH;
     auto sessions = std::count_if(m_sessions.begin(), m_sessions.end(),
@@ -122,22 +131,18 @@ CK_RV Module::GetTokenInfo(CK_SLOT_ID id, CK_TOKEN_INFO* info)
 
 CK_RV Module::GetMechanismList(CK_SLOT_ID id, CK_MECHANISM_TYPE* list, CK_ULONG* count)
 {
-    const Slot* slot = m_set.FindSlot(id);
-    if (!slot)
-        return CKR_SLOT_ID_INVALID;
-    if (!slot->card)
-        return CKR_TOKEN_NOT_PRESENT;
-    return CopyList(MechanismsOf(*slot->card), list, count);
+    const Card* card = nullptr;
+    if (CK_RV rv = CardInSlot(m_set, id, card); rv != CKR_OK)
+        return rv;
+    return CopyList(MechanismsOf(*card), list, count);
 }
 
 CK_RV Module::GetMechanismInfo(CK_SLOT_ID id, CK_MECHANISM_TYPE type, MechanismInfo* info)
 {
-    const Slot* slot = m_set.FindSlot(id);
-    if (!slot)
-        return CKR_SLOT_ID_INVALID;
-    if (!slot->card)
-        return CKR_TOKEN_NOT_PRESENT;
-    auto mechanisms = MechanismsOf(*slot->card);
+    const Card* card = nullptr;
+    if (CK_RV rv = CardInSlot(m_set, id, card); rv != CKR_OK)
+        return rv;
+    auto mechanisms = MechanismsOf(*card);
     if (std::find(mechanisms.begin(), mechanisms.end(), type) == mechanisms.end())
         return CKR_MECHANISM_INVALID;
     if (!info)
@@ -153,11 +158,9 @@ CK_RV Module::GetMechanismInfo(CK_SLOT_ID id, CK_MECHANISM_TYPE type, MechanismI
 
 CK_RV Module::OpenSession(CK_SLOT_ID id, CK_FLAGS flags, CK_SESSION_HANDLE* handle)
 {
-    const Slot* slot = m_set.FindSlot(id);
-    if (!slot)
-        return CKR_SLOT_ID_INVALID;
-    if (!slot->card)
-        return CKR_TOKEN_NOT_PRESENT;
+    const Card* card = nullptr;
+    if (CK_RV rv = CardInSlot(m_set, id, card); rv != CKR_OK)
+        return rv;
     if (!(flags & CKF_SERIAL_SESSION))
         return CKR_SESSION_PARALLEL_NOT_SUPPORTED;
     if (!handle)
