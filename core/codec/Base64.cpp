@@ -39,12 +39,14 @@ std::string RemoveWhiteSpace(const std::string& text)
 }
 
 // Appends the bytes of a group of up to four six-bit values: a full group gives three, a
-// group of three gives two, a group of two or one gives one.
+// group of three gives two, a group of two or one gives one. Only the group's own values
+// count; the slots beyond them still hold the previous group.
 void FlushGroup(const std::array<uint16_t, 4>& group, size_t count, ByteVector& out)
 {
     if (count == 0)
         return;
-    out.push_back(static_cast<unsigned char>((group[0] << 2) | (group[1] >> 4)));
+    const uint16_t second = count >= 2 ? group[1] : 0;
+    out.push_back(static_cast<unsigned char>((group[0] << 2) | (second >> 4)));
     if (count >= 3)
         out.push_back(static_cast<unsigned char>(((group[1] & 15) << 4) | (group[2] >> 2)));
     if (count == 4)
