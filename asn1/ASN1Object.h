@@ -84,11 +84,11 @@ public:
     ASN1ObjectIdentifier() : ASN1Object(0, 0, 6) {}
 };
 
-// The context-specific constructed tag [0]; 160 as tag number yields the identifier 0xA0.
+// The context-specific constructed tag [0], identifier 0xA0.
 class ASN1ExplicitTag : public ASN1Object
 {
 public:
-    ASN1ExplicitTag() : ASN1Object(0, 0, 160) {}
+    ASN1ExplicitTag() : ASN1Object(2, 1, 0) {}
 };
 
 } // namespace Corvane

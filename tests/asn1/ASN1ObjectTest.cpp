@@ -156,7 +156,13 @@ TEST(TypedElementTest, PresetIdentifiersAndEmptyContent)
         {ASN1Object(3, 0, 30), 0xDE},
     };
     for (const auto& [element, identifier] : cases)
+    {
         EXPECT_EQ(element.Encode(), Bytes({identifier, 0x00}));
+        // The fields describe the identifier they produce.
+        EXPECT_EQ(element.GetTagClass(), identifier >> 6u) << int(identifier);
+        EXPECT_EQ(element.GetConstructed(), (identifier >> 5u) & 1u) << int(identifier);
+        EXPECT_EQ(element.GetTagNumber(), identifier & 0x1Fu) << int(identifier);
+    }
 }
 
 TEST(BuildTest, ChildrenNestInTheOrderOfAppending)
