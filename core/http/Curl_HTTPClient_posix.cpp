@@ -229,17 +229,22 @@ bool MergeHeaderLines(const std::vector<std::string>& headerLines, NamedValues& 
 }
 
 // The caller's headers in libcurl's spelling, then the fixed ones; libcurl's own "Expect" and
-// "Cache-Control" are switched off, and so is its form type when the caller names no type.
+// "Cache-Control" are switched off, and so are its accept types and its form type where the
+// caller names none (the request carries no accept types).
 std::vector<std::string> CurlHeaderLines(const NamedValues& merged)
 {
     std::vector<std::string> lines;
     bool hasContentType = false;
+    bool hasAccept = false;
     for (const auto& [name, value] : merged)
     {
         lines.push_back(value.empty() ? name + ";" : name + ": " + value);
         hasContentType = hasContentType || SameHeaderName(name, "Content-Type");
+        hasAccept = hasAccept || SameHeaderName(name, "Accept");
     }
     lines.insert(lines.end(), {"Pragma: no-cache", "Expect:", "Cache-Control:"});
+    if (!hasAccept)
+        lines.push_back("Accept:");
     if (!hasContentType)
         lines.push_back("Content-Type:");
     return lines;

@@ -28,10 +28,11 @@ TEST_F(HttpRequestBytesTest, PostSendsPathOnlyTheFixedHeadersAndTheBodyUnchanged
     ASSERT_EQ(requests.size(), 1u);
     const auto& request = requests[0];
     EXPECT_EQ(request.requestLine, "POST /OnlineServicesTNG/v1/a/b HTTP/1.1");
-    const Headers expected = {
-        {"Host", HostOf(server)}, {"User-Agent", "Corvane LibHttp2"},
-        {"Accept", "*/*"},        {"Content-Type", "application/json"},
-        {"Pragma", "no-cache"},   {"Content-Length", std::to_string(body.size())}};
+    const Headers expected = {{"Host", HostOf(server)},
+                              {"User-Agent", "Corvane LibHttp2"},
+                              {"Content-Type", "application/json"},
+                              {"Pragma", "no-cache"},
+                              {"Content-Length", std::to_string(body.size())}};
     EXPECT_EQ(request.headers, expected);
     EXPECT_EQ(request.body, body);
     EXPECT_EQ(request.raw, request.head + body);
@@ -76,10 +77,11 @@ TEST_F(HttpRequestBytesTest, ExpectAndCacheControlNeverLeaveEvenWithALargeBody)
     const auto request = server.Requests().at(0);
     EXPECT_EQ(request.body.size(), body.size());
     // Every other header is sent once with its last value (add or replace).
-    const Headers expected = {
-        {"Host", HostOf(server)}, {"User-Agent", "Corvane LibHttp2"},
-        {"Accept", "*/*"},        {"X-Trace", "second"},
-        {"Pragma", "no-cache"},   {"Content-Length", std::to_string(body.size())}};
+    const Headers expected = {{"Host", HostOf(server)},
+                              {"User-Agent", "Corvane LibHttp2"},
+                              {"X-Trace", "second"},
+                              {"Pragma", "no-cache"},
+                              {"Content-Length", std::to_string(body.size())}};
     EXPECT_EQ(request.headers, expected);
 }
 
