@@ -2,7 +2,7 @@
 
 #include "core/config/Config.h"
 #include "core/folders/FileSystem.h"
-#include "core/folders/PathUtil.h"
+#include "core/logging/AppLogPath.h"
 #include "core/logging/Logger.h"
 #include "ui/ConfigValues.h"
 #include "ui/Language.h"
@@ -20,15 +20,13 @@ constexpr int FilenameConfigId = 17;
 void OpenApplicationLog()
 {
     int logLevel = 0;
-    std::string folder;
+    std::string filename;
     ReadConfigInteger(LogLevelConfigId, logLevel);
-    ReadConfigText(FilenameConfigId, folder);
-    if (logLevel <= 0 || folder.size() <= 4)
+    ReadConfigText(FilenameConfigId, filename);
+    if (logLevel <= 0 || filename.size() <= 4)
         return; // every entry is dropped
-    if (EndsWithNoCase(folder, ".log"))
-        folder = ParentFolder(folder);
     LibLogging::Logger* logger = GetAppLogger();
-    logger->Init(JoinPath(folder, TimestampedFileName("QuendryCards", "log")));
+    logger->Init(AppLogPath(filename));
     logger->enabled = true;
     logger->showThreadId = true;
 }
