@@ -8,6 +8,7 @@
 #include <openssl/rand.h>
 #include <openssl/rsa.h>
 #include <openssl/x509.h>
+#include <openssl/x509v3.h>
 
 #include <cstdio>
 #include <memory>
@@ -94,6 +95,25 @@ bool SetRandomSerial(X509* certificate)
            BN_to_ASN1_INTEGER(serial.get(), X509_get_serialNumber(certificate));
 }
 
+bool AddExtension(X509* certificate, int nid, const char* value)
+{
+    X509V3_CTX context;
+    X509V3_set_ctx_nodb(&context);
+    X509V3_set_ctx(&context, certificate, certificate, nullptr, nullptr, 0);
+    std::unique_ptr<X509_EXTENSION, decltype(&X509_EXTENSION_free)> extension(
+        X509V3_EXT_conf_nid(nullptr, &context, nid, value), X509_EXTENSION_free);
+    return extension && X509_add_ext(certificate, extension.get(), -1) == 1;
+}
+
+// Without these a verifier does not take the certificate as a CA for the card certificates.
+bool AddCaExtensions(X509* certificate)
+{
+    return AddExtension(certificate, NID_basic_constraints, "critical,CA:TRUE") &&
+           AddExtension(certificate, NID_key_usage, "critical,keyCertSign,cRLSign") &&
+           AddExtension(certificate, NID_subject_key_identifier, "hash");
+}
+
+// A certificate without an issuer is the self-signed CA.
 CertificatePtr Issue(EVP_PKEY* subjectKey, const std::string& commonName, X509* issuer,
                      EVP_PKEY* issuerKey, const EVP_MD* digest)
 {
@@ -109,6 +129,7 @@ CertificatePtr Issue(EVP_PKEY* subjectKey, const std::string& commonName, X509* 
         !X509_gmtime_adj(X509_getm_notBefore(certificate.get()), -24 * 3600) ||
         !X509_gmtime_adj(X509_getm_notAfter(certificate.get()), 5L * 365 * 24 * 3600) ||
         !X509_set_pubkey(certificate.get(), subjectKey) ||
+        (!issuer && !AddCaExtensions(certificate.get())) ||
         X509_sign(certificate.get(), issuerKey, digest) <= 0)
         return nullptr;
     return certificate;

@@ -90,14 +90,15 @@ std::optional<ByteVector> KeyAttribute(const CardObject& object, CK_ATTRIBUTE_TY
         return BoolBytes(isPrivate);
     case CKA_VERIFY:
         return BoolBytes(!isPrivate);
-    case CKA_DECRYPT:
-        return BoolBytes(isPrivate && rsa);
-    case CKA_ENCRYPT:
-        return BoolBytes(!isPrivate && rsa);
     case CKA_SENSITIVE:
     case kAttrAlwaysSensitive:
     case kAttrNeverExtractable:
         return BoolBytes(isPrivate);
+    // Only signing and verifying are performed; clients choose their tests by these flags.
+    case CKA_DECRYPT:
+    case CKA_ENCRYPT:
+    case kAttrSignRecover:
+    case kAttrVerifyRecover:
     case CKA_EXTRACTABLE:
     case CKA_ALWAYS_AUTHENTICATE:
     case kAttrWrap:

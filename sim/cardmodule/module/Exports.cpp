@@ -296,6 +296,60 @@ QCK_EXPORT CK_RV C_GetFunctionList(CK_FUNCTION_LIST** list);
 
 } // extern "C"
 
+// Reached only through the function list.
+namespace
+{
+CK_RV UnsupportedPart(const char* function, CK_SESSION_HANDLE session, bool forSigning)
+{
+    return TheModule().Call(function,
+                            [&](CallLogLine& line)
+                            {
+                                WithSession(line, session);
+                                return TheModule().EndWithUnsupportedPart(session, forSigning);
+                            });
+}
+
+CK_RV C_SignUpdate(CK_SESSION_HANDLE session, CK_BYTE*, CK_ULONG)
+{
+    return UnsupportedPart("C_SignUpdate", session, true);
+}
+
+CK_RV C_SignFinal(CK_SESSION_HANDLE session, CK_BYTE*, CK_ULONG*)
+{
+    return UnsupportedPart("C_SignFinal", session, true);
+}
+
+CK_RV C_VerifyUpdate(CK_SESSION_HANDLE session, CK_BYTE*, CK_ULONG)
+{
+    return UnsupportedPart("C_VerifyUpdate", session, false);
+}
+
+CK_RV C_VerifyFinal(CK_SESSION_HANDLE session, CK_BYTE*, CK_ULONG)
+{
+    return UnsupportedPart("C_VerifyFinal", session, false);
+}
+
+CK_RV RandomCall(const char* function, CK_SESSION_HANDLE session)
+{
+    return TheModule().Call(function,
+                            [&](CallLogLine& line)
+                            {
+                                WithSession(line, session);
+                                return TheModule().Random(session);
+                            });
+}
+
+CK_RV C_SeedRandom(CK_SESSION_HANDLE session, CK_BYTE*, CK_ULONG)
+{
+    return RandomCall("C_SeedRandom", session);
+}
+
+CK_RV C_GenerateRandom(CK_SESSION_HANDLE session, CK_BYTE*, CK_ULONG)
+{
+    return RandomCall("C_GenerateRandom", session);
+}
+} // namespace
+
 namespace
 {
 template <typename F> CK_GENERIC_FN Generic(F function)
@@ -338,6 +392,12 @@ CK_FUNCTION_LIST MakeFunctionList()
     list.C_Sign = C_Sign;
     list.C_VerifyInit = C_VerifyInit;
     list.C_Verify = C_Verify;
+    list.C_SignUpdate = Generic(C_SignUpdate);
+    list.C_SignFinal = Generic(C_SignFinal);
+    list.C_VerifyUpdate = Generic(C_VerifyUpdate);
+    list.C_VerifyFinal = Generic(C_VerifyFinal);
+    list.C_SeedRandom = Generic(C_SeedRandom);
+    list.C_GenerateRandom = Generic(C_GenerateRandom);
     return list;
 }
 } // namespace

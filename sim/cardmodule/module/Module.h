@@ -110,6 +110,10 @@ public:
                      CallLogLine& line);
     CK_RV Verify(CK_SESSION_HANDLE handle, const CK_BYTE* data, CK_ULONG length,
                  const CK_BYTE* signature, CK_ULONG signatureLength);
+    // Multi-part signing and verifying are not performed; the call ends the active operation.
+    CK_RV EndWithUnsupportedPart(CK_SESSION_HANDLE handle, bool forSigning);
+    // The card has no random number generator.
+    CK_RV Random(CK_SESSION_HANDLE handle);
 
     // Vendor channel.
     CK_RV CardTransmit(CK_SESSION_HANDLE handle, const CK_BYTE* command, CK_ULONG length,

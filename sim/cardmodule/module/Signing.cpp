@@ -2,6 +2,7 @@
 
 #include "sim/cardmodule/module/KeyCrypto.h"
 #include "sim/cardmodule/module/Module.h"
+#include "sim/cardmodule/module/Pkcs11Extra.h"
 
 #include <cstring>
 
@@ -107,5 +108,24 @@ CK_RV Module::Verify(CK_SESSION_HANDLE handle, const CK_BYTE* data, CK_ULONG len
     if ((!data && length > 0) || (!signature && signatureLength > 0))
         return CKR_ARGUMENTS_BAD;
     return VerifyRaw(*key, BytesOf(data, length), BytesOf(signature, signatureLength));
+}
+
+CK_RV Module::EndWithUnsupportedPart(CK_SESSION_HANDLE handle, bool forSigning)
+{
+    auto [rv, session, card] = SessionOf(handle);
+    if (rv != CKR_OK)
+        return rv;
+    CryptoOperation& operation = forSigning ? session->sign : session->verify;
+    if (!operation.active)
+        return CKR_OPERATION_NOT_INITIALIZED;
+    // A failed update or final call ends the operation, so that the next init works.
+    operation = CryptoOperation{};
+    return CKR_FUNCTION_NOT_SUPPORTED;
+}
+
+CK_RV Module::Random(CK_SESSION_HANDLE handle)
+{
+    auto [rv, session, card] = SessionOf(handle);
+    return rv != CKR_OK ? rv : kRvRandomNoRng;
 }
 } // namespace QuendrySim

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 
 using QuendrySim::DialogAnswer;
 using QuendrySim::SimEnvironment;
@@ -130,6 +131,60 @@ TEST_F(SimStandard, SignRules)
     ASSERT_EQ(CKR_OK, module.F().C_SignInit(session, &rsa, rsaKey));
     EXPECT_EQ(CKR_DATA_LEN_RANGE,
               module.F().C_Sign(session, tooLong.data(), 190, signature.data(), &length));
+}
+
+// What the module does not perform fails, and a failed multi-part step ends the operation it
+// belongs to, so that the next init works.
+TEST_F(SimStandard, UnsupportedStepsEndTheOperationAndNoKeyAdvertisesThem)
+{
+    using PartFn = CK_RV (*)(CK_SESSION_HANDLE, CK_BYTE*, CK_ULONG);
+    using FinalFn = CK_RV (*)(CK_SESSION_HANDLE, CK_BYTE*, CK_ULONG*);
+    CK_SESSION_HANDLE session = module.Open(SlotOfType(1));
+    CK_OBJECT_HANDLE privateKey = module.Find(session, CKO_PRIVATE_KEY, "SK.CH.EKEY");
+    CK_OBJECT_HANDLE publicKey = module.Find(session, CKO_PUBLIC_KEY, "PK.CH.EKEY");
+    CK_MECHANISM rsa{CKM_RSA_PKCS, nullptr, 0};
+    CK_BYTE data[20] = {};
+    CK_ULONG length = sizeof data;
+    const CK_FUNCTION_LIST& f = module.F();
+    const struct
+    {
+        const char* name;
+        std::function<CK_RV()> init;
+        std::function<CK_RV()> step;
+    } cases[] = {
+        {"SignUpdate", [&] { return f.C_SignInit(session, &rsa, privateKey); },
+         [&] { return reinterpret_cast<PartFn>(f.C_SignUpdate)(session, data, length); }},
+        {"SignFinal", [&] { return f.C_SignInit(session, &rsa, privateKey); },
+         [&] { return reinterpret_cast<FinalFn>(f.C_SignFinal)(session, data, &length); }},
+        {"VerifyUpdate", [&] { return f.C_VerifyInit(session, &rsa, publicKey); },
+         [&] { return reinterpret_cast<PartFn>(f.C_VerifyUpdate)(session, data, length); }},
+        {"VerifyFinal", [&] { return f.C_VerifyInit(session, &rsa, publicKey); },
+         [&] { return reinterpret_cast<PartFn>(f.C_VerifyFinal)(session, data, length); }},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(CKR_OPERATION_NOT_INITIALIZED, c.step());
+        ASSERT_EQ(CKR_OK, c.init());
+        EXPECT_EQ(CKR_FUNCTION_NOT_SUPPORTED, c.step());
+        EXPECT_EQ(CKR_OK, c.init()) << "the failed step left the operation active";
+        EXPECT_EQ(CKR_FUNCTION_NOT_SUPPORTED, c.step());
+    }
+
+    constexpr CK_RV kRandomNoRng = 0x121;
+    EXPECT_EQ(kRandomNoRng, reinterpret_cast<PartFn>(f.C_GenerateRandom)(session, data, length));
+    EXPECT_EQ(CKR_SESSION_HANDLE_INVALID,
+              reinterpret_cast<PartFn>(f.C_GenerateRandom)(session + 1000, data, length));
+
+    for (CK_OBJECT_HANDLE key : {privateKey, publicKey})
+        for (CK_ATTRIBUTE_TYPE type :
+             {CKA_DECRYPT, CKA_ENCRYPT, CK_ATTRIBUTE_TYPE(0x106), CK_ATTRIBUTE_TYPE(0x107),
+              CK_ATTRIBUTE_TYPE(0x109), CK_ATTRIBUTE_TYPE(0x10B), CK_ATTRIBUTE_TYPE(0x10C)})
+            EXPECT_EQ(std::vector<unsigned char>{0}, module.Value(session, key, type))
+                << std::hex << type;
+    EXPECT_EQ(std::vector<unsigned char>{1}, module.Value(session, privateKey, CKA_SIGN));
+    EXPECT_EQ(std::vector<unsigned char>{1}, module.Value(session, publicKey, CKA_VERIFY));
+    f.C_CloseSession(session);
 }
 
 TEST_F(SimStandard, SessionsAndFindState)
