@@ -15,6 +15,7 @@
 #include "ui/art/ok.xpm"
 #include "ui/art/reload.xpm"
 
+#include <algorithm>
 #include <wx/evtloop.h>
 #include <wx/icon.h>
 #include <wx/intl.h>
@@ -102,6 +103,35 @@ wxBitmap FitListPicture(const char* const* xpm)
     image.Resize(wxSize(ListPictureWidth, ListPictureHeight),
                  wxPoint((ListPictureWidth - ListPictureHeight) / 2, 0));
     return wxBitmap(image);
+}
+
+struct ColumnSpec
+{
+    const wchar_t* heading;
+    int width;
+};
+const ColumnSpec CardListColumns[4] = {{wxTRANSLATE(L"Kartennummer"), 170},
+                                       {wxTRANSLATE(L"Ausgestellt für"), 350},
+                                       {wxTRANSLATE(L"Kartentyp"), 190},
+                                       {wxTRANSLATE(L"Personenbindung"), 115}};
+
+// Where the platform draws the row picture inside the first column or uses a wider font, the
+// given widths cut a heading or the card number. The list measures what it needs on a scratch
+// row holding the picture and a full card number; a scratch column keeps each measured column
+// from being the last, which would stretch over the rest of the list.
+void WidenColumnsToContent(wxListCtrl* list, const wxString& widestNumber, int cardPicture)
+{
+    const int scratchColumn = list->GetColumnCount();
+    list->InsertColumn(scratchColumn, wxString());
+    const long row = list->InsertItem(0, widestNumber, cardPicture);
+    for (int column = 0; column < scratchColumn; ++column)
+    {
+        const int givenWidth = list->GetColumnWidth(column);
+        list->SetColumnWidth(column, wxLIST_AUTOSIZE_USEHEADER);
+        list->SetColumnWidth(column, std::max(givenWidth, list->GetColumnWidth(column)));
+    }
+    list->DeleteItem(row);
+    list->DeleteColumn(scratchColumn);
 }
 } // namespace
 
@@ -280,10 +310,11 @@ void MainFrame::SetFrameTitle(const std::string& version)
 
 void MainFrame::InsertColumns()
 {
-    cardList->InsertColumn(0, _(L"Kartennummer"), wxLIST_FORMAT_LEFT, 170);
-    cardList->InsertColumn(1, _(L"Ausgestellt für"), wxLIST_FORMAT_LEFT, 350);
-    cardList->InsertColumn(2, _(L"Kartentyp"), wxLIST_FORMAT_LEFT, 190);
-    cardList->InsertColumn(3, _(L"Personenbindung"), wxLIST_FORMAT_LEFT, 115);
+    int position = 0;
+    for (const ColumnSpec& column : CardListColumns)
+        cardList->InsertColumn(position++, wxGetTranslation(column.heading), wxLIST_FORMAT_LEFT,
+                               column.width);
+    WidenColumnsToContent(cardList, EmptyCardNumber, cardPictureIndex);
 }
 
 void MainFrame::YieldForDisplay()

@@ -112,7 +112,26 @@ TEST_F(CardListTest, StartupListsEveryCardInReverseReadingOrderWithMarksAndClose
     }
     // The card read last is on top and selected.
     EXPECT_EQ(list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED), 0);
-    EXPECT_TRUE(GuiTest::SaveScreenshot(frame, "card-list"));
+    // The picture shows the ok mark exactly in the rows that have one.
+    wxImage shot;
+    ASSERT_TRUE(GuiTest::SaveScreenshot(frame, "card-list", &shot));
+    const wxRect listArea = GuiTest::AreaIn(list, frame);
+    int rowsSeen = 0;
+    for (long row = 0; row < 9; ++row)
+    {
+        wxRect cell;
+        ASSERT_TRUE(list->GetSubItemRect(row, 3, cell));
+        if (cell.GetBottom() >= list->GetClientSize().y)
+            break;
+        ++rowsSeen;
+        cell.Offset(listArea.GetPosition());
+        const bool mark = expected[expected.size() - 1 - row].mark;
+        const int green = GuiTest::CountPixels(shot, cell,
+                                               [](unsigned char r, unsigned char g, unsigned char b)
+                                               { return g > r + 60 && g > b + 60; });
+        EXPECT_EQ(green > 20, mark) << "row " << row << ": " << green << " green pixels";
+    }
+    EXPECT_GE(rowsSeen, 3);
 
     int open = 0;
     for (const auto& call : sim.Calls())
@@ -169,7 +188,13 @@ TEST_F(CardListTest, SlowRefreshDisablesEverythingAndShowsThePleaseWaitBox)
     EXPECT_EQ(ControlsNotIn(false), std::vector<int>{});
     EXPECT_TRUE(frame->PleaseWaitBox()->IsShown());
     EXPECT_TRUE(wxIsBusy());
-    EXPECT_TRUE(GuiTest::SaveScreenshot(frame->PleaseWaitBox(), "please-wait"));
+    wxImage shot;
+    ASSERT_TRUE(GuiTest::SaveScreenshot(frame->PleaseWaitBox(), "please-wait", &shot));
+    wxWindow* label = frame->PleaseWaitBox()->FindWindow("staticText");
+    ASSERT_NE(label, nullptr);
+    EXPECT_NEAR(GuiTest::InkWidth(shot, GuiTest::AreaIn(label, frame->PleaseWaitBox())),
+                GuiTest::InkWidthOfText(label->GetLabel(), label->GetFont()), 2)
+        << "the box shows its whole text";
 
     // A second reload while the worker runs is ignored, and nothing gets enabled.
     wxCommandEvent reload(wxEVT_BUTTON, ID_RELOAD_CARDS);

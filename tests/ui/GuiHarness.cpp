@@ -2,18 +2,27 @@
 
 #include "core/config/Config.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <memory>
 #include <thread>
+#include <utility>
 #include <wx/app.h>
+#include <wx/dcclient.h>
 #include <wx/dcmemory.h>
 #include <wx/dcscreen.h>
 #include <wx/dialog.h>
+#include <wx/eventfilter.h>
 #include <wx/evtloop.h>
 #include <wx/image.h>
+#include <wx/toplevel.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 namespace GuiTest
 {
@@ -60,28 +69,160 @@ void RunFor(int milliseconds)
     WaitUntil([] { return false; }, milliseconds);
 }
 
-bool SaveScreenshot(wxWindow* window, const std::string& name)
+namespace
 {
+// Straight from the X server's screen: the toolkit's own screen reading can return what a closed
+// window left behind instead of the window shown there now.
+wxImage GrabScreen(const wxRect& place)
+{
+    static Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr)
+        return wxImage();
+    const Screen* screen = DefaultScreenOfDisplay(display);
+    if (!wxRect(0, 0, screen->width, screen->height).Contains(place))
+        return wxImage();
+    XImage* grabbed = XGetImage(display, DefaultRootWindow(display), place.x, place.y, place.width,
+                                place.height, AllPlanes, ZPixmap);
+    const auto destroy = [](XImage* image) { XDestroyImage(image); };
+    std::unique_ptr<XImage, decltype(destroy)> pixels(grabbed, destroy);
+    if (!pixels)
+        return wxImage();
+    wxImage image(place.width, place.height);
+    for (int y = 0; y < place.height; ++y)
+        for (int x = 0; x < place.width; ++x)
+        {
+            const unsigned long pixel = XGetPixel(pixels.get(), x, y);
+            image.SetRGB(x, y, (pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF);
+        }
+    return image;
+}
+
+} // namespace
+
+namespace
+{
+// Notes when a window below the given top-level window is painted.
+class PaintWatch : public wxEventFilter
+{
+public:
+    explicit PaintWatch(wxWindow* topLevel) : topLevel(topLevel) { wxEvtHandler::AddFilter(this); }
+    ~PaintWatch() override { wxEvtHandler::RemoveFilter(this); }
+    int FilterEvent(wxEvent& event) override
+    {
+        auto* window = wxDynamicCast(event.GetEventObject(), wxWindow);
+        if (event.GetEventType() == wxEVT_PAINT && window != nullptr &&
+            wxGetTopLevelParent(window) == topLevel)
+            painted = true;
+        return Event_Skip;
+    }
+    bool painted = false;
+
+private:
+    wxWindow* topLevel;
+};
+
+bool SamePixels(const wxImage& a, const wxImage& b)
+{
+    return a.GetSize() == b.GetSize() &&
+           std::equal(a.GetData(), a.GetData() + 3 * a.GetWidth() * a.GetHeight(), b.GetData());
+}
+} // namespace
+
+wxImage GrabWindow(wxWindow* window)
+{
+    // A grab before the window has drawn itself shows whatever the screen held there before
+    // (a closed window, for instance): wait for a paint after the refresh, then until two grabs
+    // in a row agree.
+    PaintWatch watch(window);
     window->Raise();
     window->Refresh();
-    window->Update();
-    RunFor(300);
-    // The screen holds what was drawn; a window's own device context cannot be read back here.
+    if (!WaitUntil([&] { return watch.painted; }, 5000))
+        return wxImage();
     const wxRect place = window->GetScreenRect();
-    wxBitmap picture(place.width, place.height, 24);
-    {
-        wxScreenDC source;
-        wxMemoryDC target(picture);
-        target.Blit(0, 0, place.width, place.height, &source, place.x, place.y);
-    }
-    const wxImage image = picture.ConvertToImage();
-    if (IsBlank(image))
-        return false;
+    wxImage previous = GrabScreen(place);
+    if (!previous.IsOk())
+        return wxImage(); // not on the screen
+    wxImage image;
+    const bool settled = WaitUntil(
+        [&]
+        {
+            image = GrabScreen(place);
+            return image.IsOk() && SamePixels(image, std::exchange(previous, image));
+        },
+        5000);
+    if (!settled || IsBlank(image))
+        return wxImage();
+    return image;
+}
+
+bool SavePicture(const wxImage& picture, const std::string& name)
+{
     const std::filesystem::path folder =
         std::filesystem::path(QUENDRY_BINARY_DIR) / "test-artefacts";
     std::error_code error;
     std::filesystem::create_directories(folder, error);
-    return image.SaveFile((folder / (name + ".png")).string(), wxBITMAP_TYPE_PNG);
+    return picture.IsOk() &&
+           picture.SaveFile((folder / (name + ".png")).string(), wxBITMAP_TYPE_PNG);
+}
+
+bool SaveScreenshot(wxWindow* window, const std::string& name, wxImage* picture)
+{
+    const wxImage grabbed = GrabWindow(window);
+    if (picture != nullptr)
+        *picture = grabbed;
+    return grabbed.IsOk() && SavePicture(grabbed, name);
+}
+
+wxRect AreaIn(wxWindow* window, wxWindow* grabbed)
+{
+    const wxRect place = window->GetScreenRect();
+    return wxRect(place.GetPosition() - grabbed->GetScreenPosition(), place.GetSize());
+}
+
+int CountPixels(const wxImage& picture, const wxRect& area,
+                const std::function<bool(unsigned char r, unsigned char g, unsigned char b)>& test)
+{
+    const wxRect inside = area.Intersect(wxRect(picture.GetSize()));
+    int count = 0;
+    for (int y = inside.y; y < inside.GetBottom() + 1; ++y)
+        for (int x = inside.x; x < inside.GetRight() + 1; ++x)
+            count += test(picture.GetRed(x, y), picture.GetGreen(x, y), picture.GetBlue(x, y));
+    return count;
+}
+
+int InkWidth(const wxImage& picture, const wxRect& area, int threshold)
+{
+    const wxRect inside = area.Intersect(wxRect(picture.GetSize()));
+    int left = -1, right = -1;
+    for (int x = inside.x; x < inside.GetRight() + 1; ++x)
+    {
+        for (int y = inside.y; y < inside.GetBottom() + 1; ++y)
+        {
+            if (std::max({picture.GetRed(x, y), picture.GetGreen(x, y), picture.GetBlue(x, y)}) <
+                threshold)
+            {
+                left = left < 0 ? x : left;
+                right = x;
+                break;
+            }
+        }
+    }
+    return left < 0 ? 0 : right - left + 1;
+}
+
+int InkWidthOfText(const wxString& text, const wxFont& font)
+{
+    wxBitmap canvas(800, 60, 24);
+    {
+        wxMemoryDC dc(canvas);
+        dc.SetBackground(*wxWHITE_BRUSH);
+        dc.Clear();
+        dc.SetFont(font);
+        dc.SetTextForeground(*wxBLACK);
+        dc.DrawText(text, 10, 10);
+    }
+    const wxImage image = canvas.ConvertToImage();
+    return InkWidth(image, wxRect(image.GetSize()));
 }
 
 RegistryFixture::RegistryFixture(const std::vector<std::string>& clientValues,

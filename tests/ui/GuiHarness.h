@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 #include <vector>
+#include <wx/font.h>
+#include <wx/image.h>
 #include <wx/modalhook.h>
 #include <wx/window.h>
 
@@ -15,9 +17,25 @@ bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 10000);
 // Runs the event loop for about that long.
 void RunFor(int milliseconds);
 
-// Writes a picture of the window as the screen shows it to
-// build/<config>/test-artefacts/<name>.png; false on failure, also when the picture is blank.
-bool SaveScreenshot(wxWindow* window, const std::string& name);
+// A picture of a top-level window as the screen shows it once the window has painted itself
+// after a refresh and two grabs in a row agree; an invalid image when that does not happen or
+// the picture is blank. Callers check the content for what it must show.
+wxImage GrabWindow(wxWindow* window);
+// Writes the picture to build/<config>/test-artefacts/<name>.png; false on failure.
+bool SavePicture(const wxImage& picture, const std::string& name);
+// GrabWindow and SavePicture; false when either fails. Tests check what the picture shows.
+bool SaveScreenshot(wxWindow* window, const std::string& name, wxImage* picture = nullptr);
+
+// Where a window lies inside the grabbed picture of another (its top-level window).
+wxRect AreaIn(wxWindow* window, wxWindow* grabbed);
+// How many pixels of the area pass the test.
+int CountPixels(const wxImage& picture, const wxRect& area,
+                const std::function<bool(unsigned char r, unsigned char g, unsigned char b)>& test);
+// The columns from the leftmost to the rightmost pixel darker than the threshold (text ink);
+// 0 when there is none.
+int InkWidth(const wxImage& picture, const wxRect& area, int threshold = 110);
+// The ink width of the text as the font draws it, black on white.
+int InkWidthOfText(const wxString& text, const wxFont& font);
 
 // Writes the registry hive HKEY_LOCAL_MACHINE into a folder of its own, points the registry
 // store at it and registers the configuration table.

@@ -3,6 +3,7 @@
 #include "ui/Language.h"
 #include "ui/WindowIds.h"
 
+#include <algorithm>
 #include <wx/statbox.h>
 
 namespace
@@ -100,7 +101,11 @@ TEST_F(MainWindowTest, EveryControlHasItsIdLabelParentGroupAndOrderStatusHiddenM
     {
         int width = 0;
         EXPECT_EQ(ColumnText(list, i, &width), wxString::FromUTF8(columns[i].first));
-        EXPECT_EQ(width, columns[i].second);
+        // Wider only where the platform needs more for the number or the heading.
+        if (i == 1 || i == 2)
+            EXPECT_EQ(width, columns[i].second);
+        else
+            EXPECT_GE(width, columns[i].second);
     }
     EXPECT_EQ(frame->StatusText()->GetParent(), panel);
     EXPECT_EQ(frame->StatusText()->GetName(), "staticText");
@@ -109,12 +114,26 @@ TEST_F(MainWindowTest, EveryControlHasItsIdLabelParentGroupAndOrderStatusHiddenM
     EXPECT_EQ(frame->StatusPicture()->GetName(), "staticBitmap");
     EXPECT_FALSE(frame->StatusText()->IsShown() || frame->StatusPicture()->IsShown());
     EXPECT_FALSE(frame->PleaseWaitBox()->IsShown());
-    EXPECT_TRUE(GuiTest::SaveScreenshot(frame, "main-window"));
+    // The banner shows; the hidden status line shows no picture.
+    wxImage shot;
+    ASSERT_TRUE(GuiTest::SaveScreenshot(frame, "main-window", &shot));
+    const wxRect groupRow = GuiTest::AreaIn(frame->FindWindow(ID_SHOW_INFOBOX), frame);
+    const wxRect statusRow(0, groupRow.GetBottom() + 20, shot.GetWidth(),
+                           shot.GetHeight() - groupRow.GetBottom() - 20);
+    const auto coloured = [](unsigned char r, unsigned char g, unsigned char b) {
+        return std::max({r, g, b}) - std::min({r, g, b}) > 60;
+    };
+    EXPECT_EQ(GuiTest::CountPixels(shot, statusRow, coloured), 0);
+    const wxRect bannerArea(0, 0, shot.GetWidth(), frame->CardList()->GetPosition().y);
+    EXPECT_GT(GuiTest::CountPixels(shot, bannerArea,
+                                   [](unsigned char r, unsigned char g, unsigned char b)
+                                   { return b > r + 40 && b > g; }),
+              10000);
 
     frame->SetSize(wxSize(300, 200));
-    GuiTest::RunFor(50);
-    EXPECT_GE(frame->GetSize().x, 800) << "below the minimum";
-    EXPECT_GE(frame->GetSize().y, 600);
+    EXPECT_TRUE(GuiTest::WaitUntil(
+        [this] { return frame->GetSize().x >= 800 && frame->GetSize().y >= 600; }))
+        << "below the minimum";
 }
 
 TEST_F(MainWindowTest, TitleShowsTheConfiguredVersion)
@@ -140,7 +159,6 @@ TEST_F(MainWindowTest, EnglishLanguageShowsTheEnglishCatalogue)
     EXPECT_EQ(frame->FindWindow(ID_CHANGE_SIG_PIN)->GetLabel(), "Change 6-digit PIN");
     EXPECT_EQ(frame->FindWindow(ID_UPDATE_CERTIFICATES)->GetLabel(), "Replace certificates");
     EXPECT_EQ(ColumnText(frame->CardList(), 0), "Card number");
-    EXPECT_TRUE(GuiTest::SaveScreenshot(frame, "main-window-english"));
     CloseFrame();
     LocaleCell().reset();
 }
