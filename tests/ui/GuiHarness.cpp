@@ -71,11 +71,18 @@ void RunFor(int milliseconds)
 
 namespace
 {
+Display* XDisplay()
+{
+    static Display* display = XOpenDisplay(nullptr);
+    return display;
+}
+} // namespace
+
 // Straight from the X server's screen: the toolkit's own screen reading can return what a closed
 // window left behind instead of the window shown there now.
 wxImage GrabScreen(const wxRect& place)
 {
-    static Display* display = XOpenDisplay(nullptr);
+    Display* display = XDisplay();
     if (display == nullptr)
         return wxImage();
     const Screen* screen = DefaultScreenOfDisplay(display);
@@ -97,7 +104,38 @@ wxImage GrabScreen(const wxRect& place)
     return image;
 }
 
-} // namespace
+bool FocusWindowByTitle(const std::string& title, wxRect& place)
+{
+    Display* display = XDisplay();
+    if (display == nullptr)
+        return false;
+    Window root = 0, parent = 0;
+    Window* children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count))
+        return false;
+    bool found = false;
+    for (unsigned i = 0; i < count && !found; ++i)
+    {
+        char* name = nullptr;
+        XWindowAttributes attributes;
+        if (XFetchName(display, children[i], &name) && name != nullptr)
+        {
+            found = title == name && XGetWindowAttributes(display, children[i], &attributes) &&
+                    attributes.map_state == IsViewable;
+            XFree(name);
+        }
+        if (found)
+        {
+            place = wxRect(attributes.x, attributes.y, attributes.width, attributes.height);
+            // An unfocused window draws its controls in the toolkit's faded backdrop look.
+            XSetInputFocus(display, children[i], RevertToParent, CurrentTime);
+            XSync(display, False);
+        }
+    }
+    XFree(children);
+    return found;
+}
 
 namespace
 {

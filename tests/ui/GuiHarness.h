@@ -17,6 +17,13 @@ bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 10000);
 // Runs the event loop for about that long.
 void RunFor(int milliseconds);
 
+// The screen's pixels in that area, read from the X server; invalid when the area is not wholly
+// on the screen.
+wxImage GrabScreen(const wxRect& place);
+// The place of a viewable top-level window of any program with that title, which also gets the
+// input focus.
+bool FocusWindowByTitle(const std::string& title, wxRect& place);
+
 // A picture of a top-level window as the screen shows it once the window has painted itself
 // after a refresh and two grabs in a row agree; an invalid image when that does not happen or
 // the picture is blank. Callers check the content for what it must show.
