@@ -148,16 +148,20 @@ TEST_F(CardCommandTest, EmptyListAndEmptyCardAreRefusedWithoutAModuleCall)
     for (bool emptyList : {true, false})
     {
         SCOPED_TRACE(emptyList ? "empty list" : "all-zero card");
-        KeepCardTypes(emptyList ? std::vector<int>{} : std::vector<int>{1});
+        KeepCardTypes(emptyList ? std::vector<int>{}
+                                : std::vector<int>{0}); // type 0 enables all eight
         if (!emptyList)
         {
             cards.slots[0].card->serial = "0000000000000000";
             SaveCards();
         }
         OpenFrame();
-        for (int button : {ID_CHANGE_SIG_PIN, ID_UNBLOCK_ENC_PIN, ID_SHOW_SIG_CERTIFICATE,
-                           ID_SHOW_ENC_CERTIFICATE, ID_CHANGE_ENC_PIN})
+        // All eight card commands.
+        for (int button : {ID_CHANGE_SIG_PIN, ID_UNBLOCK_SIG_PIN, ID_SHOW_SIG_CERTIFICATE,
+                           ID_CHANGE_ENC_PIN, ID_UNBLOCK_ENC_PIN, ID_SHOW_ENC_CERTIFICATE,
+                           ID_CHANGE_INFOBOX_PIN, ID_UNBLOCK_INFOBOX_PIN})
         {
+            frame->ShowStatus(wxEmptyString, false); // the text must come from this press
             const size_t callsBefore = CallCount();
             Press(button);
             EXPECT_EQ(StatusText(), wxString::FromUTF8(
