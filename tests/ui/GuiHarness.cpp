@@ -147,9 +147,10 @@ public:
     ~PaintWatch() override { wxEvtHandler::RemoveFilter(this); }
     int FilterEvent(wxEvent& event) override
     {
-        auto* window = wxDynamicCast(event.GetEventObject(), wxWindow);
-        if (event.GetEventType() == wxEVT_PAINT && window != nullptr &&
-            wxGetTopLevelParent(window) == topLevel)
+        if (event.GetEventType() != wxEVT_PAINT)
+            return Event_Skip;
+        auto* window = dynamic_cast<wxWindow*>(event.GetEventObject());
+        if (window != nullptr && wxGetTopLevelParent(window) == topLevel)
             painted = true;
         return Event_Skip;
     }
