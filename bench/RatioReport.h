@@ -1,0 +1,40 @@
+#pragma once
+
+// Collects every repetition of every benchmark while the console reporter prints it, and turns the
+// medians into the ratio lines that follow the benchmark output.
+
+#include <benchmark/benchmark.h>
+
+#include <map>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace QuendryBench
+{
+// One line "<name>: ratio <median ratio> (target <target>)": the median of measured over the
+// median of baseline. A value is a benchmark's real time per iteration, or, with a counter name,
+// that counter of each repetition.
+struct Ratio
+{
+    std::string name;
+    std::string measured;
+    std::string baseline;
+    double target;
+    std::string counter;
+};
+
+class RatioReporter : public benchmark::ConsoleReporter
+{
+public:
+    void ReportRuns(const std::vector<Run>& runs) override;
+
+    // The median of a benchmark's repetitions; 0 when it did not run.
+    double Median(const std::string& benchmark, const std::string& counter = "") const;
+    void PrintRatios(const std::vector<Ratio>& ratios, std::ostream& out) const;
+
+private:
+    // By benchmark name, then by counter name ("" for the real time in seconds).
+    std::map<std::string, std::map<std::string, std::vector<double>>> m_values;
+};
+} // namespace QuendryBench
