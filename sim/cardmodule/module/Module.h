@@ -4,6 +4,7 @@
 // sessions, the per-card runtime state, fault injection and the call log. One instance per loaded
 // module; every entry point takes its lock.
 
+#include "sim/cardmodule/cardset/AtomicFile.h"
 #include "sim/cardmodule/cardset/CardSet.h"
 #include "sim/cardmodule/module/CallLogLine.h"
 #include "sim/cardmodule/module/PinEngine.h"
@@ -121,9 +122,12 @@ public:
 
 private:
     CK_RV Prepare(const char* function);
-    CK_RV RefreshFromDisk();
+    CK_RV ReadFromDisk(bool always);
     CK_RV ApplyFaults(const char* function);
     bool Save();
+    // A handle never given before, also across loads and crashes: handles are reserved on disk
+    // in blocks, so only every kHandleBlock-th session rewrites the card set.
+    CK_RV NewSessionHandle(CK_SESSION_HANDLE& handle);
     void Log(const CallLogLine& line, CK_RV rv);
     void ResetCardState(CK_SLOT_ID slot);
 
@@ -158,7 +162,8 @@ private:
     std::string m_path;
     std::string m_logPath;
     std::string m_lastBytes;
-    CK_SESSION_HANDLE m_lastHandle = 0;
+    FileIdentity m_lastFile;
+    CK_SESSION_HANDLE m_nextHandle = 1;
     CardSet m_set;
     std::map<CK_SESSION_HANDLE, Session> m_sessions;
     std::map<CK_SLOT_ID, CardRuntime> m_runtime;
