@@ -12,16 +12,20 @@
 
 namespace QuendryBench
 {
+// What a ratio compares of each repetition: the time per iteration on the wall clock or on the
+// process's CPU, or a counter by its name.
+inline const std::string RealTime = "real time";
+inline const std::string CpuTime = "cpu time";
+
 // One line "<name>: ratio <median ratio> (target <target>)": the median of measured over the
-// median of baseline. A value is a benchmark's real time per iteration, or, with a counter name,
-// that counter of each repetition.
+// median of baseline.
 struct Ratio
 {
     std::string name;
     std::string measured;
     std::string baseline;
     double target;
-    std::string counter;
+    std::string value;
 };
 
 class RatioReporter : public benchmark::ConsoleReporter
@@ -30,11 +34,11 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override;
 
     // The median of a benchmark's repetitions; 0 when it did not run.
-    double Median(const std::string& benchmark, const std::string& counter = "") const;
+    double Median(const std::string& benchmark, const std::string& value) const;
     void PrintRatios(const std::vector<Ratio>& ratios, std::ostream& out) const;
 
 private:
-    // By benchmark name, then by counter name ("" for the real time in seconds).
+    // By benchmark name, then by what was measured (times in seconds).
     std::map<std::string, std::map<std::string, std::vector<double>>> m_values;
 };
 } // namespace QuendryBench
