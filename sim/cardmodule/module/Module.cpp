@@ -58,9 +58,8 @@ CK_RV Module::Initialize(CallLogLine& line)
         return CKR_CRYPTOKI_ALREADY_INITIALIZED;
     m_path = EnvironmentValue("QUENDRY_SIM_CARDS");
     m_set = CardSet{};
-    m_lastBytes.clear();
     m_lastFile = FileIdentity{};
-    if (CK_RV rv = ReadFromDisk(true); rv != CKR_OK)
+    if (CK_RV rv = RefreshFromDisk(); rv != CKR_OK)
         return rv;
     m_nextHandle = std::max<Code>(m_set.nextHandle, 1);
     m_logPath = LogPathFor(m_path, m_set.log);
@@ -89,33 +88,31 @@ CK_RV Module::Prepare(const char* function)
 {
     if (!m_initialized)
         return CKR_CRYPTOKI_NOT_INITIALIZED;
-    CK_RV rv = ReadFromDisk(false);
+    CK_RV rv = RefreshFromDisk();
     return rv == CKR_OK ? ApplyFaults(function) : rv;
 }
 
 // The file is read again only when it is another file than the one last read or written, as an
-// edit between calls makes it; a call on an unchanged card set costs one stat.
-CK_RV Module::ReadFromDisk(bool always)
+// edit between calls makes it; a call on an unchanged card set costs one stat. After Initialize
+// has forgotten the last file, it is always read.
+CK_RV Module::RefreshFromDisk()
 {
     if (m_path.empty())
         return CKR_OK;
     FileIdentity identity;
     if (!IdentityOf(m_path, identity))
         return CKR_GENERAL_ERROR;
-    if (!always && identity == m_lastFile)
+    if (identity == m_lastFile)
         return CKR_OK;
     std::string bytes;
     if (!ReadWholeFile(m_path, bytes))
         return CKR_GENERAL_ERROR;
-    // The identity was taken before the read: a change in between shows as yet another file.
-    m_lastFile = identity;
-    if (!always && bytes == m_lastBytes)
-        return CKR_OK;
     CardSet fresh;
     if (!ParseCardSet(bytes, fresh))
         return CKR_GENERAL_ERROR;
     m_set = std::move(fresh);
-    m_lastBytes = std::move(bytes);
+    // Taken before the read: a change in between shows as yet another file at the next call.
+    m_lastFile = identity;
     // A count raised on disk is honoured; a lower one (a stale copy saved back) is not trusted.
     m_nextHandle = std::max<Code>(m_nextHandle, m_set.nextHandle);
     return CKR_OK;
@@ -150,11 +147,7 @@ bool Module::Save()
 {
     if (m_path.empty())
         return true;
-    std::string bytes = WriteCardSet(m_set);
-    if (!WriteFileAtomically(m_path, bytes, &m_lastFile))
-        return false;
-    m_lastBytes = std::move(bytes);
-    return true;
+    return WriteFileAtomically(m_path, WriteCardSet(m_set), &m_lastFile);
 }
 
 CK_RV Module::NewSessionHandle(CK_SESSION_HANDLE& handle)

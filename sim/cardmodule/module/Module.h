@@ -122,7 +122,7 @@ public:
 
 private:
     CK_RV Prepare(const char* function);
-    CK_RV ReadFromDisk(bool always);
+    CK_RV RefreshFromDisk();
     CK_RV ApplyFaults(const char* function);
     bool Save();
     // A handle never given before, also across loads and crashes: handles are reserved on disk
@@ -161,7 +161,6 @@ private:
     bool m_initialized = false;
     std::string m_path;
     std::string m_logPath;
-    std::string m_lastBytes;
     FileIdentity m_lastFile;
     CK_SESSION_HANDLE m_nextHandle = 1;
     CardSet m_set;
