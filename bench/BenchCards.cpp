@@ -42,7 +42,8 @@ bool WriteRepeatedCards(const std::string& path, int cardCount)
 
 BenchCards::BenchCards()
 {
-    std::string pattern = (std::filesystem::temp_directory_path() / "quendry-bench-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "quendry-bench-XXXXXX").string();
     if (mkdtemp(pattern.data()) != nullptr)
         m_folder = pattern;
 }

@@ -143,27 +143,29 @@ Registered RegisterCardListBenchmarks(BenchCards& cards)
     for (int count : {8, 64})
     {
         const std::string suffix = "/" + std::to_string(count);
-        registered.push_back(benchmark::RegisterBenchmark(("cardlist_wrapper" + suffix).c_str(),
-                                     [&cards, count, module](benchmark::State& state)
-                                     {
-                                         UseCardSet(cards, count);
-                                         Corvane::acPKCS11::SetModuleFile(module);
-                                         Corvane::acPKCS11 token;
-                                         for (auto _ : state)
-                                             if (WrapperRead(token) != static_cast<size_t>(count))
-                                                 state.SkipWithError("rows missing");
-                                         token.Destroy();
-                                     })
-            ->Unit(benchmark::kMillisecond));
-        registered.push_back(benchmark::RegisterBenchmark(("cardlist_bare" + suffix).c_str(),
-                                     [&cards, count, module](benchmark::State& state)
-                                     {
-                                         UseCardSet(cards, count);
-                                         for (auto _ : state)
-                                             if (BareRead(module).size() != static_cast<size_t>(count))
-                                                 state.SkipWithError("rows missing");
-                                     })
-            ->Unit(benchmark::kMillisecond));
+        registered.push_back(benchmark::RegisterBenchmark(
+                                 ("cardlist_wrapper" + suffix).c_str(),
+                                 [&cards, count, module](benchmark::State& state)
+                                 {
+                                     UseCardSet(cards, count);
+                                     Corvane::acPKCS11::SetModuleFile(module);
+                                     Corvane::acPKCS11 token;
+                                     for (auto _ : state)
+                                         if (WrapperRead(token) != static_cast<size_t>(count))
+                                             state.SkipWithError("rows missing");
+                                     token.Destroy();
+                                 })
+                                 ->Unit(benchmark::kMillisecond));
+        registered.push_back(benchmark::RegisterBenchmark(
+                                 ("cardlist_bare" + suffix).c_str(),
+                                 [&cards, count, module](benchmark::State& state)
+                                 {
+                                     UseCardSet(cards, count);
+                                     for (auto _ : state)
+                                         if (BareRead(module).size() != static_cast<size_t>(count))
+                                             state.SkipWithError("rows missing");
+                                 })
+                                 ->Unit(benchmark::kMillisecond));
     }
     return registered;
 }
@@ -172,10 +174,10 @@ Registered RegisterCardListBenchmarks(BenchCards& cards)
 // by whatever else runs.
 std::vector<Ratio> CardListRatios()
 {
-    return {{"card-list read 8 cards", "cardlist_wrapper/8", "cardlist_bare/8", 1.3, CpuTime},
-            {"card-list read 64 cards", "cardlist_wrapper/64", "cardlist_bare/64", 1.3, CpuTime},
-            {"card-list read growth 64/8", "cardlist_wrapper/64", "cardlist_wrapper/8", 9,
-             CpuTime}};
+    return {
+        {"card-list read 8 cards", "cardlist_wrapper/8", "cardlist_bare/8", 1.3, CpuTime},
+        {"card-list read 64 cards", "cardlist_wrapper/64", "cardlist_bare/64", 1.3, CpuTime},
+        {"card-list read growth 64/8", "cardlist_wrapper/64", "cardlist_wrapper/8", 9, CpuTime}};
 }
 
 void PrintCardListCalls(BenchCards& cards, std::ostream& out)

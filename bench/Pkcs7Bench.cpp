@@ -81,7 +81,8 @@ ByteVector BuildWithOpenSsl(const SigningInput& input)
         return {};
     ASN1_OCTET_STRING* data = p7->d.sign->contents->d.data;
     PKCS7_SIGNER_INFO* signer = sk_PKCS7_SIGNER_INFO_value(PKCS7_get_signer_info(p7.get()), 0);
-    if (ASN1_OCTET_STRING_set(data, input.content.data(), static_cast<int>(input.content.size())) != 1 ||
+    if (ASN1_OCTET_STRING_set(data, input.content.data(), static_cast<int>(input.content.size())) !=
+            1 ||
         ASN1_OCTET_STRING_set(signer->enc_digest, input.signature.data(),
                               static_cast<int>(input.signature.size())) != 1)
         return {};

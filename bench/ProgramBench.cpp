@@ -78,7 +78,8 @@ public:
     {
         char byte = 0;
         pollfd ready = {m_output, POLLIN, 0};
-        while (m_output >= 0 && poll(&ready, 1, kLineTimeoutMs) == 1 && read(m_output, &byte, 1) == 1)
+        while (m_output >= 0 && poll(&ready, 1, kLineTimeoutMs) == 1 &&
+               read(m_output, &byte, 1) == 1)
             if (byte == '\n')
                 return true;
         return false;
@@ -160,19 +161,19 @@ Registered RegisterProgramBenchmarks(BenchCards& cards)
         return [&cards, program](benchmark::State& state)
         { MeasureIdleMemory(state, cards, program); };
     };
-    return {benchmark::RegisterBenchmark("start_list_filled",
-                                         start(folder + "/quendry-bench-app", {}))
-                ->UseManualTime()
-                ->Unit(benchmark::kMillisecond),
-            benchmark::RegisterBenchmark("start_bare_frame", start(bare, {"--exit-when-shown"}))
-                ->UseManualTime()
-                ->Unit(benchmark::kMillisecond),
-            benchmark::RegisterBenchmark("idle_memory_program", memory(folder + "/quendrycards"))
-                ->Iterations(1)
-                ->Unit(benchmark::kMillisecond),
-            benchmark::RegisterBenchmark("idle_memory_bare_frame", memory(bare))
-                ->Iterations(1)
-                ->Unit(benchmark::kMillisecond)};
+    return {
+        benchmark::RegisterBenchmark("start_list_filled", start(folder + "/quendry-bench-app", {}))
+            ->UseManualTime()
+            ->Unit(benchmark::kMillisecond),
+        benchmark::RegisterBenchmark("start_bare_frame", start(bare, {"--exit-when-shown"}))
+            ->UseManualTime()
+            ->Unit(benchmark::kMillisecond),
+        benchmark::RegisterBenchmark("idle_memory_program", memory(folder + "/quendrycards"))
+            ->Iterations(1)
+            ->Unit(benchmark::kMillisecond),
+        benchmark::RegisterBenchmark("idle_memory_bare_frame", memory(bare))
+            ->Iterations(1)
+            ->Unit(benchmark::kMillisecond)};
 }
 
 std::vector<Ratio> ProgramRatios()

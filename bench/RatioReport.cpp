@@ -44,9 +44,8 @@ void RatioReporter::PrintRatios(const std::vector<Ratio>& ratios, std::ostream& 
         const double baseline = Median(ratio.baseline, ratio.value);
         if (measured <= 0 || baseline <= 0)
             continue;
-        out << ratio.name << ": ratio " << std::fixed << std::setprecision(2)
-            << measured / baseline << " (target " << std::setprecision(1) << ratio.target
-            << ")\n";
+        out << ratio.name << ": ratio " << std::fixed << std::setprecision(2) << measured / baseline
+            << " (target " << std::setprecision(1) << ratio.target << ")\n";
     }
 }
 } // namespace QuendryBench

@@ -126,7 +126,8 @@ TEST_F(CardListTest, StartupListsEveryCardInReverseReadingOrderWithMarksAndClose
         if (call.rv == 0)
             open += (call.function == "C_OpenSession") - (call.function == "C_CloseSession");
         sessionInfo += call.function == "C_GetSessionInfo";
-        keyLengthSearches += call.function == "C_FindObjectsInit" && call.Field("label") == "PK.CH.EKEY";
+        keyLengthSearches +=
+            call.function == "C_FindObjectsInit" && call.Field("label") == "PK.CH.EKEY";
         if (call.function == "C_GetTokenInfo")
             ++tokenInfoBySlot[call.Field("slot")];
     }

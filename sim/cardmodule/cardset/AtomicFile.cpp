@@ -53,8 +53,7 @@ bool ReadWholeFile(const std::string& path, std::string& out)
     return true;
 }
 
-bool WriteFileAtomically(const std::string& path, const std::string& content,
-                         FileIdentity* written)
+bool WriteFileAtomically(const std::string& path, const std::string& content, FileIdentity* written)
 {
     const std::string temporary = TemporaryNameBeside(path);
     {

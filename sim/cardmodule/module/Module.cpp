@@ -147,7 +147,11 @@ bool Module::Save()
 {
     if (m_path.empty())
         return true;
-    return WriteFileAtomically(m_path, WriteCardSet(m_set), &m_lastFile);
+    FileIdentity written;
+    if (!WriteFileAtomically(m_path, WriteCardSet(m_set), &written))
+        return false;
+    m_lastFile = written;
+    return true;
 }
 
 CK_RV Module::NewSessionHandle(CK_SESSION_HANDLE& handle)
