@@ -10,6 +10,7 @@ void RatioReporter::ReportRuns(const std::vector<Run>& runs)
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs)
     {
+        m_failed = m_failed || run.error_occurred;
         if (run.run_type != Run::RT_Iteration || run.error_occurred || run.iterations == 0)
             continue;
         // The registered name, without the iteration and timing suffixes.

@@ -36,9 +36,13 @@ public:
     // The median of a benchmark's repetitions; 0 when it did not run.
     double Median(const std::string& benchmark, const std::string& value) const;
     void PrintRatios(const std::vector<Ratio>& ratios, std::ostream& out) const;
+    // Whether a benchmark stopped with an error (a read that lost rows, a program that did not
+    // start).
+    bool AnyFailed() const { return m_failed; }
 
 private:
     // By benchmark name, then by what was measured (times in seconds).
     std::map<std::string, std::map<std::string, std::vector<double>>> m_values;
+    bool m_failed = false;
 };
 } // namespace QuendryBench
