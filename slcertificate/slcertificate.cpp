@@ -47,12 +47,10 @@ ByteVector Sha1(const unsigned char* data, size_t length)
 
 X509Ptr slcertificate::Duplicate(const X509* certificate)
 {
-    if (certificate == nullptr)
+    X509* shared = const_cast<X509*>(certificate);
+    if (shared == nullptr || X509_up_ref(shared) != 1)
         return nullptr;
-    BIOPtr buffer(BIO_new(BIO_s_mem()));
-    if (!buffer || i2d_X509_bio(buffer.get(), certificate) <= 0)
-        return nullptr;
-    return X509Ptr(d2i_X509_bio(buffer.get(), nullptr));
+    return X509Ptr(shared);
 }
 
 SignatureAlgorithmCode slcertificate::GetSignatureAlgorithm() const

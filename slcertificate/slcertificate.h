@@ -18,19 +18,26 @@ enum SignatureAlgorithmCode : int32_t
     SIGNATURE_ALGORITHM_SHA512 = 9
 };
 
-// Read-only view of one decoded X.509 certificate; may hold none.
+// Read-only view of one decoded X.509 certificate; may hold none. Copies share the decoded
+// certificate.
 class slcertificate
 {
 public:
     slcertificate() = default;
     explicit slcertificate(X509Ptr certificate) : handle(std::move(certificate)) {}
     ~slcertificate() = default;
-    slcertificate(const slcertificate&) = delete;
-    slcertificate& operator=(const slcertificate&) = delete;
+    slcertificate(const slcertificate& other) : handle(Duplicate(other.GetHandle())) {}
+    slcertificate& operator=(const slcertificate& other)
+    {
+        handle = Duplicate(other.GetHandle());
+        return *this;
+    }
     slcertificate(slcertificate&&) noexcept = default;
     slcertificate& operator=(slcertificate&&) noexcept = default;
 
-    // An independently owned copy of the certificate, null for null or on failure.
+    // A handle of its own on the same decoded certificate (one more reference, released with
+    // X509_free), null for null or on failure. Nothing changes a certificate after decoding, so
+    // the owners can share it instead of encoding and decoding it again.
     static X509Ptr Duplicate(const X509* certificate);
 
     bool HasCertificate() const { return handle != nullptr; }

@@ -15,15 +15,17 @@ std::function<bool(const std::string&)> LabelContains(const char* wanted)
     return [wanted](const std::string& label) { return label.find(wanted) != std::string::npos; };
 }
 
-bool Decodes(const ByteVector& der)
-{
-    slcertificate certificate;
-    return !der.empty() && DecodeCertificate(der, certificate);
-}
 } // namespace
 
 bool acPKCS11::ReadCertificate(bool signatureCertificate)
 {
+    slcertificate decoded;
+    return ReadCertificate(signatureCertificate, decoded);
+}
+
+bool acPKCS11::ReadCertificate(bool signatureCertificate, slcertificate& decoded)
+{
+    decoded.SetHandle(nullptr);
     if (!HasSession())
         return false;
     const char* label = signatureCertificate ? kSignatureCertificate : kEncryptionCertificate;
@@ -36,7 +38,7 @@ bool acPKCS11::ReadCertificate(bool signatureCertificate)
     if (!FirstObjectByLabel(objects, LabelContains(label), CKA_VALUE, kValueBuffer, object,
                             m_certificate))
         return false;
-    return Decodes(m_certificate);
+    return DecodeCertificate(m_certificate, decoded);
 }
 
 bool acPKCS11::FindEncCertObject(CK_OBJECT_HANDLE& target)

@@ -3,6 +3,7 @@
 #include "core/Bytes.h"
 #include "core/Uncopyable.h"
 #include "platform/SharedModule.h"
+#include "slcertificate/slcertificate.h"
 #include "token/CardTypes.h"
 #include "token/Digest.h"
 #include "token/HexText.h"
@@ -82,6 +83,8 @@ public:
 
     // Certificates, signatures and objects.
     bool ReadCertificate(bool signatureCertificate);
+    // The same, and the certificate it decoded to tell a good read, for a caller that needs it.
+    bool ReadCertificate(bool signatureCertificate, slcertificate& decoded);
     bool Sign(const std::string& keyLabel, const ByteVector& data, ByteVector& signature);
     bool Verify(const std::string& keyLabel, const ByteVector& signature, const ByteVector& data);
     int FindSlotByCIN(const std::string& cin);

@@ -15,6 +15,13 @@ RefreshCardThread::RefreshCardThread(MainFrame* owner, Corvane::acPKCS11* token,
 
 wxThread::ExitCode RefreshCardThread::Entry()
 {
+    ReadCardList();
+    wxQueueEvent(owner, new wxCommandEvent(wxEVT_MENU, ID_REFRESH_DONE));
+    return 0;
+}
+
+void RefreshCardThread::ReadCardList()
+{
     token->Destroy();
     token->Init();
     std::vector<Corvane::TokenSlot*> slots;
@@ -22,8 +29,6 @@ wxThread::ExitCode RefreshCardThread::Entry()
         ReadCards(slots);
     else
         GetAppLogger()->Error("Error pkcs#11 GetSlots");
-    wxQueueEvent(owner, new wxCommandEvent(wxEVT_MENU, ID_REFRESH_DONE));
-    return 0;
 }
 
 void RefreshCardThread::ReadCards(std::vector<Corvane::TokenSlot*> slots)

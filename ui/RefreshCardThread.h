@@ -18,6 +18,10 @@ public:
     RefreshCardThread(MainFrame* owner, Corvane::acPKCS11* token, const wxString& unknownHolder);
     ~RefreshCardThread() override = default;
 
+    // The thread's work without the completion command: reload the module, read the slot list
+    // and every card into the results.
+    void ReadCardList();
+
     // The rows in reading order; read only after the thread has been joined.
     const std::vector<std::shared_ptr<ListEntryData>>& Results() const { return results; }
 

@@ -196,6 +196,16 @@ TEST(PKCS7EncoderTest, RebuiltOnlyAfterAChange)
     EXPECT_EQ(sk_X509_num(p7->d.sign->cert), 1);
 }
 
+TEST(PKCS7EncoderTest, CertificateCopiesShareTheHoldersDecodedCertificate)
+{
+    const slcertificate holder = Holder(CertificateSpec());
+    const Corvane::Certificate certificate(holder);
+    const Corvane::Certificate copy(certificate);
+    EXPECT_EQ(certificate.GetHandle(), holder.GetHandle());
+    EXPECT_EQ(copy.GetHandle(), holder.GetHandle());
+    EXPECT_EQ(copy.GetASN1Object().Encode(), EncodeDER(holder.GetHandle(), i2d_X509));
+}
+
 TEST(PKCS7EncoderTest, EmptyCertificateIsRefused)
 {
     const slcertificate empty;

@@ -2,6 +2,7 @@
 
 #include "tests/slcertificate/TestCertificates.h"
 
+#include <memory>
 #include <openssl/x509v3.h>
 
 #include <gtest/gtest.h>
@@ -158,15 +159,25 @@ TEST(EmptyHolderTest, EveryQueryGivesItsEmptyResult)
     EXPECT_EQ(slcertificate::Duplicate(nullptr), nullptr);
 }
 
-TEST(DuplicateTest, CopyOutlivesTheOriginal)
+TEST(DuplicateTest, CopiesShareTheDecodedCertificateAndOutliveTheOriginal)
 {
     X509Ptr original = MakeCertificate(CertificateSpec());
     const ByteVector der = CertificateDER(original.get());
     X509Ptr copy = slcertificate::Duplicate(original.get());
-    ASSERT_NE(copy, nullptr);
-    EXPECT_NE(copy.get(), original.get());
+    ASSERT_EQ(copy.get(), original.get()) << "decoded again instead of shared";
     original.reset();
     EXPECT_EQ(CertificateDER(copy.get()), der);
+
+    auto holder = std::make_unique<slcertificate>(std::move(copy));
+    const std::string name = holder->GetCommonName();
+    slcertificate copied(*holder);
+    slcertificate assigned;
+    assigned = *holder;
+    EXPECT_EQ(copied.GetHandle(), holder->GetHandle());
+    EXPECT_EQ(assigned.GetHandle(), holder->GetHandle());
+    holder.reset();
+    EXPECT_EQ(copied.GetCommonName(), name);
+    EXPECT_EQ(CertificateDER(assigned.GetHandle()), der);
 }
 
 TEST(DecodeTest, DecodesACompleteCertificateTrailingBytesAllowed)

@@ -3,6 +3,7 @@
 #include "ui/WindowIds.h"
 
 #include <algorithm>
+#include <map>
 #include <openssl/x509.h>
 #include <wx/utils.h>
 
@@ -133,14 +134,29 @@ TEST_F(CardListTest, StartupListsEveryCardInReverseReadingOrderWithMarksAndClose
     }
     EXPECT_GE(rowsSeen, 3);
 
+    // Each card's token information is read by the slot list and once by the card information,
+    // which asks for the session once; the ACOS-ID key length is searched once.
     int open = 0;
+    int sessionInfo = 0;
+    int keyLengthSearches = 0;
+    std::map<std::string, int> tokenInfoBySlot;
     for (const auto& call : sim.Calls())
     {
         if (call.rv == 0)
             open += (call.function == "C_OpenSession") - (call.function == "C_CloseSession");
+        sessionInfo += call.function == "C_GetSessionInfo";
+        keyLengthSearches +=
+            call.function == "C_FindObjectsInit" && call.Field("label") == "PK.CH.EKEY";
+        if (call.function == "C_GetTokenInfo")
+            ++tokenInfoBySlot[call.Field("slot")];
     }
     EXPECT_EQ(open, 0);
     EXPECT_EQ(frame->Token()->CurrentSlotIndex(), -1);
+    EXPECT_EQ(sessionInfo, 9);
+    EXPECT_EQ(keyLengthSearches, 1);
+    EXPECT_EQ(tokenInfoBySlot.size(), 9u);
+    for (const auto& [slot, reads] : tokenInfoBySlot)
+        EXPECT_EQ(reads, 2) << "slot " << slot;
 }
 
 TEST_F(CardListTest, CardOfNoKnownTypeShowsItsLabel)

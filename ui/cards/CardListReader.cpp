@@ -27,9 +27,9 @@ bool CardListReader::ReadHolder(std::string& holder)
 {
     for (bool signatureCertificate : {false, true})
     {
+        // The certificate the wrapper decoded to judge the read; it is not decoded again.
         slcertificate certificate;
-        if (token.ReadCertificate(signatureCertificate) &&
-            DecodeCertificate(token.CertificateBytes(), certificate))
+        if (token.ReadCertificate(signatureCertificate, certificate))
         {
             holder = certificate.GetCommonName();
             return true;
@@ -47,8 +47,9 @@ void CardListReader::ReadCardType(int index, CardRecord& record)
     const std::string displayName = Corvane::CardTypeDisplayName(info.cardType);
     if (!displayName.empty())
         record.cardTypeName = displayName;
+    // The entry rule works on the card information just read instead of reading it again.
     InfoboxEntryList entryList(token, index, info.cardType);
-    record.identityLink = entryList.LoadEntries();
+    record.identityLink = entryList.LoadEntries(info);
 }
 
 void CardListReader::CloseOwnSession(CK_SESSION_HANDLE session)

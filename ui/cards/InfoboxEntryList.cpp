@@ -94,6 +94,12 @@ bool InfoboxEntryList::ListInfoboxEntries()
 bool InfoboxEntryList::LoadEntries()
 {
     token.GetCardInfo(slotIndex, cardInfo);
+    return LoadEntries(cardInfo);
+}
+
+bool InfoboxEntryList::LoadEntries(const Corvane::CardInfo& info)
+{
+    cardInfo = info;
     if (cardInfo.infoboxContainer)
     {
         containerMode = true;

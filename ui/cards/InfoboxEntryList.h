@@ -23,6 +23,8 @@ public:
     bool ListInfoboxEntries();
     // Reads the card information and lists the entries by the card's kind; true when there is one.
     bool LoadEntries();
+    // The same on card information the caller has just read for this card.
+    bool LoadEntries(const Corvane::CardInfo& info);
 
     const std::vector<std::string>& Entries() const { return entries; }
     bool ContainerMode() const { return containerMode; }

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <sys/stat.h>
 
 namespace QuendrySim
 {
@@ -18,27 +19,50 @@ std::string TemporaryNameBeside(const std::string& path)
 }
 } // namespace
 
-bool ReadWholeFile(const std::string& path, std::string& out)
+bool FileIdentity::operator==(const FileIdentity& other) const
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    return device == other.device && inode == other.inode && size == other.size &&
+           modifiedNs == other.modifiedNs;
+}
+
+bool IdentityOf(const std::string& path, FileIdentity& out)
+{
+    struct stat status = {};
+    if (stat(path.c_str(), &status) != 0)
         return false;
-    std::ostringstream content;
-    content << in.rdbuf();
-    if (in.bad())
-        return false;
-    out = content.str();
+    out.device = static_cast<uint64_t>(status.st_dev);
+    out.inode = static_cast<uint64_t>(status.st_ino);
+    out.size = static_cast<int64_t>(status.st_size);
+    out.modifiedNs = static_cast<int64_t>(status.st_mtim.tv_sec) * 1000000000 +
+                     static_cast<int64_t>(status.st_mtim.tv_nsec);
     return true;
 }
 
-bool WriteFileAtomically(const std::string& path, const std::string& content)
+bool ReadWholeFile(const std::string& path, std::string& out)
+{
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in)
+        return false;
+    const std::streamoff size = in.tellg();
+    if (size < 0 || !in.seekg(0))
+        return false;
+    std::string content(static_cast<size_t>(size), '\0');
+    if (!in.read(content.data(), size))
+        return false;
+    out = std::move(content);
+    return true;
+}
+
+bool WriteFileAtomically(const std::string& path, const std::string& content, FileIdentity* written)
 {
     const std::string temporary = TemporaryNameBeside(path);
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         out.write(content.data(), static_cast<std::streamsize>(content.size()));
         out.close();
-        if (!out)
+        // Taken before the rename, so it is this file's identity even if another writer
+        // replaces the target right after.
+        if (!out || (written && !IdentityOf(temporary, *written)))
         {
             std::error_code ignored;
             std::filesystem::remove(temporary, ignored);

@@ -2,6 +2,7 @@
 
 #include "sim/cardmodule/cardset/AtomicFile.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +14,8 @@ namespace QuendrySim
 {
 namespace
 {
+constexpr CK_SESSION_HANDLE kHandleBlock = 256;
+
 std::string EnvironmentValue(const char* name)
 {
     const char* value = std::getenv(name);
@@ -55,12 +58,10 @@ CK_RV Module::Initialize(CallLogLine& line)
         return CKR_CRYPTOKI_ALREADY_INITIALIZED;
     m_path = EnvironmentValue("QUENDRY_SIM_CARDS");
     m_set = CardSet{};
-    m_lastBytes.clear();
-    if (!m_path.empty())
-    {
-        if (!ReadWholeFile(m_path, m_lastBytes) || !ParseCardSet(m_lastBytes, m_set))
-            return CKR_GENERAL_ERROR;
-    }
+    m_lastFile = FileIdentity{};
+    if (CK_RV rv = RefreshFromDisk(); rv != CKR_OK)
+        return rv;
+    m_nextHandle = std::max<Code>(m_set.nextHandle, 1);
     m_logPath = LogPathFor(m_path, m_set.log);
     line.Add("cards", m_path);
     CK_RV fault = ApplyFaults("C_Initialize");
@@ -91,20 +92,29 @@ CK_RV Module::Prepare(const char* function)
     return rv == CKR_OK ? ApplyFaults(function) : rv;
 }
 
+// The file is read again only when it is another file than the one last read or written, as an
+// edit between calls makes it; a call on an unchanged card set costs one stat. After Initialize
+// has forgotten the last file, it is always read.
 CK_RV Module::RefreshFromDisk()
 {
     if (m_path.empty())
         return CKR_OK;
+    FileIdentity identity;
+    if (!IdentityOf(m_path, identity))
+        return CKR_GENERAL_ERROR;
+    if (identity == m_lastFile)
+        return CKR_OK;
     std::string bytes;
     if (!ReadWholeFile(m_path, bytes))
         return CKR_GENERAL_ERROR;
-    if (bytes == m_lastBytes)
-        return CKR_OK;
     CardSet fresh;
     if (!ParseCardSet(bytes, fresh))
         return CKR_GENERAL_ERROR;
     m_set = std::move(fresh);
-    m_lastBytes = std::move(bytes);
+    // Taken before the read: a change in between shows as yet another file at the next call.
+    m_lastFile = identity;
+    // A count raised on disk is honoured; a lower one (a stale copy saved back) is not trusted.
+    m_nextHandle = std::max<Code>(m_nextHandle, m_set.nextHandle);
     return CKR_OK;
 }
 
@@ -137,11 +147,30 @@ bool Module::Save()
 {
     if (m_path.empty())
         return true;
-    std::string bytes = WriteCardSet(m_set);
-    if (!WriteFileAtomically(m_path, bytes))
+    FileIdentity written;
+    if (!WriteFileAtomically(m_path, WriteCardSet(m_set), &written))
         return false;
-    m_lastBytes = std::move(bytes);
+    m_lastFile = written;
     return true;
+}
+
+CK_RV Module::NewSessionHandle(CK_SESSION_HANDLE& handle)
+{
+    const CK_SESSION_HANDLE fresh = m_nextHandle;
+    if (fresh >= m_set.nextHandle)
+    {
+        // Every handle below the count on disk may have been given, so the next load starts above.
+        const Code reserved = m_set.nextHandle;
+        m_set.nextHandle = fresh + kHandleBlock;
+        if (!Save())
+        {
+            m_set.nextHandle = reserved;
+            return CKR_DEVICE_ERROR;
+        }
+    }
+    m_nextHandle = fresh + 1;
+    handle = fresh;
+    return CKR_OK;
 }
 
 void Module::Log(const CallLogLine& line, CK_RV rv)

@@ -4,6 +4,7 @@
 // sessions, the per-card runtime state, fault injection and the call log. One instance per loaded
 // module; every entry point takes its lock.
 
+#include "sim/cardmodule/cardset/AtomicFile.h"
 #include "sim/cardmodule/cardset/CardSet.h"
 #include "sim/cardmodule/module/CallLogLine.h"
 #include "sim/cardmodule/module/PinEngine.h"
@@ -128,6 +129,9 @@ private:
     CK_RV RefreshFromDisk();
     CK_RV ApplyFaults(const char* function);
     bool Save();
+    // A handle never given before, also across loads and crashes: handles are reserved on disk
+    // in blocks, so only every kHandleBlock-th session rewrites the card set.
+    CK_RV NewSessionHandle(CK_SESSION_HANDLE& handle);
     void Log(const CallLogLine& line, CK_RV rv);
     void ResetCardState(CK_SLOT_ID slot);
 
@@ -161,8 +165,8 @@ private:
     bool m_initialized = false;
     std::string m_path;
     std::string m_logPath;
-    std::string m_lastBytes;
-    CK_SESSION_HANDLE m_lastHandle = 0;
+    FileIdentity m_lastFile;
+    CK_SESSION_HANDLE m_nextHandle = 1;
     CardSet m_set;
     std::map<CK_SESSION_HANDLE, Session> m_sessions;
     std::map<CK_SLOT_ID, CardRuntime> m_runtime;

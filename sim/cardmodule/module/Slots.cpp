@@ -165,13 +165,9 @@ CK_RV Module::OpenSession(CK_SLOT_ID id, CK_FLAGS flags, CK_SESSION_HANDLE* hand
         return CKR_SESSION_PARALLEL_NOT_SUPPORTED;
     if (!handle)
         return CKR_ARGUMENTS_BAD;
-    // Handles grow across reloads of the module too, so an old handle never names a new session;
-    // the count in memory guards against a card set saved back with an older count.
-    const CK_SESSION_HANDLE fresh = std::max<Code>({m_set.nextHandle, m_lastHandle + 1, 1});
-    m_set.nextHandle = fresh + 1;
-    m_lastHandle = fresh;
-    if (!Save())
-        return CKR_DEVICE_ERROR;
+    CK_SESSION_HANDLE fresh = 0;
+    if (CK_RV rv = NewSessionHandle(fresh); rv != CKR_OK)
+        return rv;
     Session session;
     session.slot = id;
     session.flags = flags;

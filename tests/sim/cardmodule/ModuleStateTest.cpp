@@ -1,5 +1,5 @@
 // The module's state lives in the card-set file: it survives unloading, reloading and a crash, and
-// every write replaces the file as a whole.
+// every write replaces the file as a whole. Opening sessions does not rewrite the file each time.
 
 #include "ModuleHarness.h"
 
@@ -8,7 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -57,27 +60,76 @@ TEST(SimModuleState, PinChangeAndCountersSurviveUnloadAndReload)
     reloaded.Finalize();
 }
 
-TEST(SimModuleState, SessionHandlesGrowAcrossReloads)
+namespace
 {
-    SimEnvironment env;
-    ASSERT_TRUE(env.Ready());
-    CK_SESSION_HANDLE before = 0;
+// The highest handle a module gave before it was unloaded, or before its process died without
+// finalising or unloading anything.
+CK_SESSION_HANDLE HighestHandleBefore(bool crash, const SimEnvironment& env)
+{
+    const std::string record = env.Folder() + "/highest";
+    pid_t child = fork();
+    if (child == 0)
     {
+        LoadedModule module;
+        if (!module.Load() || module.Initialize() != CKR_OK)
+            _exit(2);
+        CK_SESSION_HANDLE highest = 0;
+        for (int i = 0; i < 5; ++i)
+        {
+            highest = module.Open(SlotOfType(i));
+            if (i % 2 == 0)
+                module.F().C_CloseSession(highest);
+        }
+        std::ofstream(record) << highest;
+        if (!crash)
+        {
+            module.Finalize();
+            module.Unload();
+        }
+        _exit(highest != 0 ? 0 : 3);
+    }
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
+        WEXITSTATUS(status) != 0)
+        return 0;
+    CK_SESSION_HANDLE highest = 0;
+    std::ifstream(record) >> highest;
+    return highest;
+}
+} // namespace
+
+TEST(SimModuleState, SessionHandlesGrowAcrossReloadsAndCrashes)
+{
+    for (bool crash : {false, true})
+    {
+        SCOPED_TRACE(crash ? "crash" : "unload");
+        SimEnvironment env;
+        ASSERT_TRUE(env.Ready());
+        const CK_SESSION_HANDLE before = HighestHandleBefore(crash, env);
+        ASSERT_NE(0u, before);
         LoadedModule module;
         ASSERT_TRUE(module.Load());
         ASSERT_EQ(CKR_OK, module.Initialize());
-        before = module.Open(SlotOfType(0));
-        CK_SESSION_HANDLE second = module.Open(SlotOfType(0));
-        EXPECT_GT(second, before);
-        module.F().C_CloseSession(second);
-        EXPECT_GT(module.Open(SlotOfType(0)), second) << "a closed handle is not given again";
+        const CK_SESSION_HANDLE first = module.Open(SlotOfType(0));
+        EXPECT_GT(first, before);
+        module.F().C_CloseSession(first);
+        EXPECT_GT(module.Open(SlotOfType(0)), first) << "a closed handle is not given again";
         module.Finalize();
     }
-    LoadedModule module;
-    ASSERT_TRUE(module.Load());
-    ASSERT_EQ(CKR_OK, module.Initialize());
-    EXPECT_GT(module.Open(SlotOfType(0)), before + 2);
-    module.Finalize();
+}
+
+TEST_F(SimModuleFile, SessionsOpenWithoutRewritingTheCardSet)
+{
+    module.F().C_CloseSession(module.Open(SlotOfType(0)));
+    struct stat before = {};
+    ASSERT_EQ(0, stat(env.CardSetPath().c_str(), &before));
+    for (int i = 0; i < 100; ++i)
+        module.F().C_CloseSession(module.Open(SlotOfType(i % 9)));
+    struct stat after = {};
+    ASSERT_EQ(0, stat(env.CardSetPath().c_str(), &after));
+    EXPECT_EQ(before.st_ino, after.st_ino) << "the card set was replaced";
+    EXPECT_EQ(before.st_mtim.tv_nsec, after.st_mtim.tv_nsec);
+    EXPECT_EQ(before.st_mtim.tv_sec, after.st_mtim.tv_sec);
 }
 
 TEST(SimModuleState, ChangeIsOnDiskBeforeTheProcessDies)
@@ -107,7 +159,10 @@ TEST(SimModuleState, ChangeIsOnDiskBeforeTheProcessDies)
 
 TEST_F(SimModuleFile, ReadersNeverSeeAPartlyWrittenFile)
 {
-    const QuendrySim::Code firstHandle = env.Load().nextHandle;
+    // Every passed-over call of a fault is written back at once.
+    auto withFault = env.Load();
+    withFault.faults.push_back({"C_GetInfo", std::nullopt, 1000, std::nullopt, 0});
+    ASSERT_TRUE(env.Save(withFault));
     std::atomic<bool> done{false};
     std::atomic<int> reads{0}, broken{0};
     std::thread reader(
@@ -123,14 +178,16 @@ TEST_F(SimModuleFile, ReadersNeverSeeAPartlyWrittenFile)
                 ++reads;
             }
         });
+    CK_INFO info{};
     for (int i = 0; i < 300; ++i)
-        module.F().C_CloseSession(module.Open(SlotOfType(i % 9)));
+        module.F().C_GetInfo(&info);
     done = true;
     reader.join();
     module.Finalize();
     EXPECT_GT(reads.load(), 0);
     EXPECT_EQ(0, broken.load());
-    EXPECT_EQ(firstHandle + 300, env.Load().nextHandle) << "every session was written back";
+    ASSERT_EQ(1u, env.Load().faults.size());
+    EXPECT_EQ(700, env.Load().faults[0].skip) << "every call was written back";
     int files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(env.Folder()))
         files += entry.path().filename() != "calls.log";
@@ -147,6 +204,15 @@ TEST_F(SimModuleFile, EditsOfTheFileReachAnInitialisedModule)
     EXPECT_EQ(8u, count);
     CK_TOKEN_INFO info{};
     EXPECT_EQ(CKR_TOKEN_NOT_PRESENT, module.F().C_GetTokenInfo(SlotOfType(4), &info));
+
+    // A file of the same size is still another file.
+    for (const char* label : {"Quendry Tavrel XXXX 03", "Quendry Tavrel YYYY 03"})
+    {
+        set.slots[0].card->label = label;
+        ASSERT_TRUE(env.Save(set));
+        ASSERT_EQ(CKR_OK, module.F().C_GetTokenInfo(SlotOfType(0), &info));
+        EXPECT_EQ(label, std::string(reinterpret_cast<const char*>(info.label), strlen(label)));
+    }
 }
 
 TEST(SimModuleState, UnreadableCardSetFailsInitialisation)
