@@ -1,0 +1,66 @@
+// Loading the card module's stand-in with LoadLibrary: beside the program first, then the
+// system's folders; a path loads exactly that file.
+
+#include "platform/SharedModule.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+using PlaceFunction = const char* (*)();
+
+std::string PlaceOf(const platform::SharedModule& module)
+{
+    auto place = reinterpret_cast<PlaceFunction>(module.Symbol("quendry_probe_place"));
+    return place ? place() : std::string();
+}
+
+const std::string kProbe = platform::SharedModule::FileName("quendryprobe");
+
+TEST(SharedModuleWindows, BareNamesBesideTheProgramThenInTheSystemFolders)
+{
+    EXPECT_EQ(kProbe, "quendryprobe.dll");
+    platform::SharedModule module;
+    ASSERT_TRUE(module.Load(kProbe));
+    EXPECT_EQ(PlaceOf(module), "beside");
+
+    ASSERT_TRUE(module.Load("kernel32.dll"));
+    EXPECT_NE(module.Symbol("GetCurrentThreadId"), nullptr);
+    EXPECT_EQ(module.Symbol("quendry_probe_place"), nullptr);
+}
+
+TEST(SharedModuleWindows, APathLoadsExactlyThatFileWhicheverSeparatorItUses)
+{
+    const std::string elsewhere = QUENDRY_PROBE_ELSEWHERE;
+    std::string backslashed = elsewhere;
+    for (char& c : backslashed)
+        c = c == '/' ? '\\' : c;
+    for (const std::string& path : {elsewhere, backslashed})
+    {
+        SCOPED_TRACE(path);
+        platform::SharedModule module;
+        ASSERT_TRUE(module.Load(path));
+        EXPECT_EQ(PlaceOf(module), "elsewhere");
+        ASSERT_TRUE(module.Load(kProbe));
+        EXPECT_EQ(PlaceOf(module), "beside");
+    }
+}
+
+TEST(SharedModuleWindows, FailuresLeaveNothingLoaded)
+{
+    platform::SharedModule module;
+    for (const std::string& file :
+         {std::string(), std::string("quendry-no-such-module.dll"),
+          std::string("C:\\nonexistent\\quendryprobe.dll")})
+    {
+        SCOPED_TRACE(file);
+        EXPECT_FALSE(module.Load(file));
+        EXPECT_FALSE(module.IsLoaded());
+        EXPECT_EQ(module.Symbol("quendry_probe_place"), nullptr);
+    }
+    ASSERT_TRUE(module.Load(kProbe));
+    EXPECT_EQ(module.Symbol("no_such_symbol"), nullptr);
+    module.Unload();
+    EXPECT_EQ(module.Symbol("quendry_probe_place"), nullptr);
+}
+} // namespace
