@@ -73,3 +73,13 @@ quendry_add_test(token_declarations LABEL unit
 target_compile_definitions(token_declarations PRIVATE
   QUENDRY_PROBE_ELSEWHERE="${CMAKE_BINARY_DIR}/probe-elsewhere/quendryprobe.dll")
 add_dependencies(token_declarations quendry_probe_beside quendry_probe_elsewhere)
+
+# The HTTP client over WinINet against the simulated online services, a Linux program reached
+# through its control port (scripts/test-windows starts it); its header is replaced by the
+# stand-in in core/http/windows.
+quendry_add_test(http_client_tests LABEL integration
+  SOURCES ${tests}/core/http/HttpClientTest.cpp ${tests}/core/http/HttpTransportFaultTest.cpp
+          ${tests}/core/http/HttpTlsProxyTest.cpp ${tests}/core/http/windows/RemoteServer_win32.cpp
+          ${CMAKE_SOURCE_DIR}/sim/onlineservices/Messages.cpp
+  LIBS quendry_core ws2_32)
+target_include_directories(http_client_tests BEFORE PRIVATE ${tests}/core/http/windows)
