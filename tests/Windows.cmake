@@ -79,7 +79,19 @@ add_dependencies(token_declarations quendry_probe_beside quendry_probe_elsewhere
 # stand-in in core/http/windows.
 quendry_add_test(http_client_tests LABEL integration
   SOURCES ${tests}/core/http/HttpClientTest.cpp ${tests}/core/http/HttpTransportFaultTest.cpp
-          ${tests}/core/http/HttpTlsProxyTest.cpp ${tests}/core/http/windows/RemoteServer_win32.cpp
+          ${tests}/core/http/HttpTlsProxyTest.cpp ${tests}/core/http/windows/HttpWinInetRequestTest.cpp
+          ${tests}/core/http/windows/RemoteServer_win32.cpp
           ${CMAKE_SOURCE_DIR}/sim/onlineservices/Messages.cpp
-  LIBS quendry_core ws2_32)
+  LIBS quendry_core ws2_32
+  EXCLUDE
+    # libcurl's header set and order; HttpWinInetRequestTest.cpp has WinINet's
+    HttpRequestBytesTest.PostSendsPathOnlyTheFixedHeadersAndTheBodyUnchanged
+    HttpRequestBytesTest.ExpectAndCacheControlNeverLeaveEvenWithALargeBody
+    # Wine's WinINet cuts header lines at 4096 bytes, takes an answer without status line for
+    # HTTP/0.9 and a cut-off or broken chunked body for a complete one
+    HttpAnswerTest.RawHeadersAreKeptUpToTheirLimit HttpConnectionFaultTest.BrokenFramingFailsTheRequest
+    # WinINet takes its proxy from the Windows settings, not from http_proxy
+    HttpProxyTest.*
+    # WinINet trusts only the system's certificate store
+    HttpTlsTest.TheTestCaIsTrustedForLoopbackByAddressAndByName)
 target_include_directories(http_client_tests BEFORE PRIVATE ${tests}/core/http/windows)

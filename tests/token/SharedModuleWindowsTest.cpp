@@ -49,9 +49,8 @@ TEST(SharedModuleWindows, APathLoadsExactlyThatFileWhicheverSeparatorItUses)
 TEST(SharedModuleWindows, FailuresLeaveNothingLoaded)
 {
     platform::SharedModule module;
-    for (const std::string& file :
-         {std::string(), std::string("quendry-no-such-module.dll"),
-          std::string("C:\\nonexistent\\quendryprobe.dll")})
+    for (const std::string& file : {std::string(), std::string("quendry-no-such-module.dll"),
+                                    std::string("C:\\nonexistent\\quendryprobe.dll")})
     {
         SCOPED_TRACE(file);
         EXPECT_FALSE(module.Load(file));

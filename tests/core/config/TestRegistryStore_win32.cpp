@@ -11,8 +11,7 @@ namespace
 {
 const char* const kMachineHive = "HKEY_LOCAL_MACHINE";
 // Everything the configuration can touch lies below these two keys.
-const char* const kMakerKeys[] = {"Software\\Corvane GmbH",
-                                  "Software\\Wow6432Node\\Corvane GmbH"};
+const char* const kMakerKeys[] = {"Software\\Corvane GmbH", "Software\\Wow6432Node\\Corvane GmbH"};
 
 void RemoveMakerKeys()
 {

@@ -15,17 +15,20 @@ TEST(WindowsPaths, JoinAndParentKnowOnlyTheBackslash)
         std::string name;
         std::string joined;
     } joins[] = {
-        {"C:\\a", "b", "C:\\a\\b"},      {"C:\\a\\", "\\b", "C:\\a\\b"},
-        {"C:\\a/", "b", "C:\\a/b"},      {"C:\\a", "/b", "C:\\a\\b"},
-        {"plain", "", "plain\\"},        {"C:\\mixed/end", "x", "C:\\mixed/end\\x"},
+        {"C:\\a", "b", "C:\\a\\b"}, {"C:\\a\\", "\\b", "C:\\a\\b"},
+        {"C:\\a/", "b", "C:\\a/b"}, {"C:\\a", "/b", "C:\\a\\b"},
+        {"plain", "", "plain\\"},   {"C:\\mixed/end", "x", "C:\\mixed/end\\x"},
         {"", "\\x", "x"},
     };
     for (const auto& c : joins)
         EXPECT_EQ(JoinPath(c.folder, c.name), c.joined) << c.folder << " + " << c.name;
 
     const std::pair<std::string, std::string> parents[] = {
-        {"C:\\a\\b.log", "C:\\a\\"}, {"C:\\a\\b\\", "C:\\a\\"}, {"a\\b/c", "a\\"},
-        {"C:/a/b", "C:/a/b"},        {"\\", "\\"},
+        {"C:\\a\\b.log", "C:\\a\\"},
+        {"C:\\a\\b\\", "C:\\a\\"},
+        {"a\\b/c", "a\\"},
+        {"C:/a/b", "C:/a/b"},
+        {"\\", "\\"},
     };
     for (const auto& c : parents)
         EXPECT_EQ(ParentFolder(c.first), c.second) << c.first;

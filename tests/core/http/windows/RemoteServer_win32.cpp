@@ -49,8 +49,8 @@ remote::FieldReader Command(const remote::FieldWriter& command)
     const std::string& text = command.Text();
     for (size_t sent = 0; sent < text.size();)
     {
-        const int count = send(client.socket, text.data() + sent,
-                               static_cast<int>(text.size() - sent), 0);
+        const int count =
+            send(client.socket, text.data() + sent, static_cast<int>(text.size() - sent), 0);
         if (count <= 0)
             throw std::runtime_error("sending to the simulated online services failed");
         sent += static_cast<size_t>(count);
