@@ -77,7 +77,7 @@ add_dependencies(token_declarations quendry_probe_beside quendry_probe_elsewhere
 # The HTTP client over WinINet against the simulated online services, a Linux program reached
 # through its control port (scripts/test-windows starts it); its header is replaced by the
 # stand-in in core/http/windows.
-quendry_add_test(http_client_tests LABEL integration
+quendry_add_test(http_client_tests LABEL integration TIMEOUT 300
   SOURCES ${tests}/core/http/HttpClientTest.cpp ${tests}/core/http/HttpTransportFaultTest.cpp
           ${tests}/core/http/HttpTlsProxyTest.cpp ${tests}/core/http/windows/HttpWinInetRequestTest.cpp
           ${tests}/core/http/windows/RemoteServer_win32.cpp
@@ -92,6 +92,6 @@ quendry_add_test(http_client_tests LABEL integration
     HttpAnswerTest.RawHeadersAreKeptUpToTheirLimit HttpConnectionFaultTest.BrokenFramingFailsTheRequest
     # WinINet takes its proxy from the Windows settings, not from http_proxy
     HttpProxyTest.*
-    # WinINet trusts only the system's certificate store
+    # WinINet trusts only the system's certificate store, where a test CA has no place
     HttpTlsTest.TheTestCaIsTrustedForLoopbackByAddressAndByName)
 target_include_directories(http_client_tests BEFORE PRIVATE ${tests}/core/http/windows)
