@@ -95,3 +95,8 @@ quendry_add_test(http_client_tests LABEL integration TIMEOUT 300
     # WinINet trusts only the system's certificate store, where a test CA has no place
     HttpTlsTest.TheTestCaIsTrustedForLoopbackByAddressAndByName)
 target_include_directories(http_client_tests BEFORE PRIVATE ${tests}/core/http/windows)
+
+# The Windows-only files of the user interface that need no wxWidgets.
+quendry_add_test(ui_win32_files LABEL unit
+  SOURCES ${tests}/ui/CertificateFileWindowsTest.cpp
+  LIBS quendry_ui_win32)

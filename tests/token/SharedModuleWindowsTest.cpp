@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <fstream>
+
 namespace
 {
 using PlaceFunction = const char* (*)();
@@ -48,9 +52,14 @@ TEST(SharedModuleWindows, APathLoadsExactlyThatFileWhicheverSeparatorItUses)
 
 TEST(SharedModuleWindows, FailuresLeaveNothingLoaded)
 {
+    // A file that is no module at all fails without an error box that would wait for a user.
+    char folder[MAX_PATH];
+    ASSERT_NE(GetTempPathA(MAX_PATH, folder), 0u);
+    const std::string broken = std::string(folder) + "quendry-broken-module.dll";
+    std::ofstream(broken, std::ios::binary) << "MZ and nothing after it";
     platform::SharedModule module;
     for (const std::string& file : {std::string(), std::string("quendry-no-such-module.dll"),
-                                    std::string("C:\\nonexistent\\quendryprobe.dll")})
+                                    std::string("C:\\nonexistent\\quendryprobe.dll"), broken})
     {
         SCOPED_TRACE(file);
         EXPECT_FALSE(module.Load(file));
@@ -61,5 +70,6 @@ TEST(SharedModuleWindows, FailuresLeaveNothingLoaded)
     EXPECT_EQ(module.Symbol("no_such_symbol"), nullptr);
     module.Unload();
     EXPECT_EQ(module.Symbol("quendry_probe_place"), nullptr);
+    DeleteFileA(broken.c_str());
 }
 } // namespace
