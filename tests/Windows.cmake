@@ -1,25 +1,17 @@
 # The tests of the Windows cross build. Each program is one CTest test run under Wine (the
 # toolchain's emulator); listing the cases would start Wine once per case.
-function(quendry_add_test name)
-  cmake_parse_arguments(T "" "LABEL;TIMEOUT" "SOURCES;LIBS;EXCLUDE" ${ARGN})
-  if(NOT T_TIMEOUT)
-    set(T_TIMEOUT 120)
-  endif()
-  add_executable(${name} ${T_SOURCES})
-  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
-  target_compile_definitions(${name} PRIVATE
-    QUENDRY_SOURCE_DIR="${CMAKE_SOURCE_DIR}" QUENDRY_BINARY_DIR="${CMAKE_BINARY_DIR}")
+function(quendry_windows_test name label timeout exclude)
   # The shared test helpers' few POSIX calls, over the Windows runtime.
   target_include_directories(${name} BEFORE PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/windows/compat)
   target_compile_options(${name} PRIVATE -include PosixCompat.h)
   target_link_libraries(${name} PRIVATE psapi)
   set(filter)
-  if(T_EXCLUDE)
-    list(JOIN T_EXCLUDE ":" excluded)
+  if(exclude)
+    list(JOIN exclude ":" excluded)
     set(filter --gtest_filter=-${excluded})
   endif()
   add_test(NAME ${name} COMMAND ${name} --gtest_brief=1 ${filter})
-  set_tests_properties(${name} PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT})
+  set_tests_properties(${name} PROPERTIES LABELS ${label} TIMEOUT ${timeout})
 endfunction()
 
 set(tests ${CMAKE_CURRENT_SOURCE_DIR})

@@ -2,6 +2,7 @@
 // system's folders; a path loads exactly that file.
 
 #include "platform/SharedModule.h"
+#include "tests/token/ProbePlace.h"
 
 #include <gtest/gtest.h>
 
@@ -11,14 +12,6 @@
 
 namespace
 {
-using PlaceFunction = const char* (*)();
-
-std::string PlaceOf(const platform::SharedModule& module)
-{
-    auto place = reinterpret_cast<PlaceFunction>(module.Symbol("quendry_probe_place"));
-    return place ? place() : std::string();
-}
-
 const std::string kProbe = platform::SharedModule::FileName("quendryprobe");
 
 TEST(SharedModuleWindows, BareNamesBesideTheProgramThenInTheSystemFolders)
@@ -26,7 +19,7 @@ TEST(SharedModuleWindows, BareNamesBesideTheProgramThenInTheSystemFolders)
     EXPECT_EQ(kProbe, "quendryprobe.dll");
     platform::SharedModule module;
     ASSERT_TRUE(module.Load(kProbe));
-    EXPECT_EQ(PlaceOf(module), "beside");
+    EXPECT_EQ(ProbePlace(module), "beside");
 
     ASSERT_TRUE(module.Load("kernel32.dll"));
     EXPECT_NE(module.Symbol("GetCurrentThreadId"), nullptr);
@@ -44,9 +37,9 @@ TEST(SharedModuleWindows, APathLoadsExactlyThatFileWhicheverSeparatorItUses)
         SCOPED_TRACE(path);
         platform::SharedModule module;
         ASSERT_TRUE(module.Load(path));
-        EXPECT_EQ(PlaceOf(module), "elsewhere");
+        EXPECT_EQ(ProbePlace(module), "elsewhere");
         ASSERT_TRUE(module.Load(kProbe));
-        EXPECT_EQ(PlaceOf(module), "beside");
+        EXPECT_EQ(ProbePlace(module), "beside");
     }
 }
 
