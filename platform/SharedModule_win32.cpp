@@ -4,10 +4,16 @@
 
 namespace platform
 {
-// LoadLibraryA's own search order starts with the executable's folder.
+// LoadLibraryA's own search order starts with the executable's folder. A broken module file
+// must fail the call, not stop the loading thread behind the system's error box.
 void* SharedModule::OpenFile(const std::string& file)
 {
-    return LoadLibraryA(file.c_str());
+    DWORD previousMode = 0;
+    const bool quiet = SetThreadErrorMode(SEM_FAILCRITICALERRORS, &previousMode) != FALSE;
+    HMODULE module = LoadLibraryA(file.c_str());
+    if (quiet)
+        SetThreadErrorMode(previousMode, nullptr);
+    return module;
 }
 
 void SharedModule::CloseFile(void* handle)

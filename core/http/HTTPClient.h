@@ -35,7 +35,8 @@ struct TransportSettings
     uint32_t connectTimeoutMs = kDefaultTimeoutMs;
     uint32_t sendTimeoutMs = kDefaultTimeoutMs;
     uint32_t receiveTimeoutMs = kDefaultTimeoutMs;
-    // Extra CA certificates (PEM file) trusted besides the system's; empty for none.
+    // Extra CA certificates (PEM file) trusted besides the system's; empty for none. Only the
+    // libcurl client has this seam: WinINet trusts the system's certificate store alone.
     std::string trustedCaFile;
 };
 

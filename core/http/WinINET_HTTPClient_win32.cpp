@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <utility>
@@ -178,6 +179,33 @@ void SetTimeout(HINTERNET session, DWORD option, DWORD milliseconds, const char*
         ReportWithLastError(failure);
 }
 
+// Windows hands the session's time-outs down to its requests; Wine does not, so the request
+// gets them too.
+void SetRequestTimeouts(HINTERNET request, const TransportSettings& settings)
+{
+    const std::pair<DWORD, DWORD> timeouts[] = {
+        {INTERNET_OPTION_CONNECT_TIMEOUT, settings.connectTimeoutMs},
+        {INTERNET_OPTION_RECEIVE_TIMEOUT, settings.receiveTimeoutMs},
+        {INTERNET_OPTION_SEND_TIMEOUT, settings.sendTimeoutMs}};
+    for (auto [option, milliseconds] : timeouts)
+        InternetSetOptionW(request, option, &milliseconds, sizeof(milliseconds));
+}
+
+// "HTTP/1.x NNN ...": WinINet takes an answer without a status line for HTTP/0.9 and passes a
+// status line without a code; neither is an answer.
+bool HasStatusLine(const ByteVector& rawHeaders)
+{
+    const std::string start(rawHeaders.begin(),
+                            rawHeaders.begin() + std::min<size_t>(rawHeaders.size(), 13));
+    if (start.size() < 13 || start.compare(0, 7, "HTTP/1.") != 0 || start[8] != ' ' ||
+        (start[12] != ' ' && start[12] != '\r'))
+        return false;
+    for (size_t i = 9; i < 12; ++i)
+        if (start[i] < '0' || start[i] > '9')
+            return false;
+    return start[9] != '0';
+}
+
 bool QueryHeaderText(HINTERNET request, DWORD info, std::string& text)
 {
     char buffer[1024] = {};
@@ -188,6 +216,25 @@ bool QueryHeaderText(HINTERNET request, DWORD info, std::string& text)
     return true;
 }
 
+// Removes "Expect" and "Cache-Control" where WinINet has put them. Only headers that are there
+// are removed: asked to remove an absent header, Wine adds it empty.
+void RemoveSuppressedHeaders(HINTERNET request)
+{
+    for (const char* name : {"Expect", "Cache-Control"})
+    {
+        char buffer[1024] = {};
+        std::string(name).copy(buffer, sizeof(buffer) - 1);
+        DWORD length = sizeof(buffer);
+        if (HttpQueryInfoA(request, HTTP_QUERY_CUSTOM | HTTP_QUERY_FLAG_REQUEST_HEADERS, buffer,
+                           &length, nullptr))
+        {
+            const std::string removal = std::string(name) + ":";
+            HttpAddRequestHeadersA(request, removal.c_str(), static_cast<DWORD>(removal.size()),
+                                   HTTP_ADDREQ_FLAG_REPLACE);
+        }
+    }
+}
+
 } // namespace
 
 class WinINET_HTTPClient : public RequestObject
@@ -196,7 +243,12 @@ public:
     bool SendRequest() override;
 
 private:
+    // The announced body size, when the answer announced one.
+    bool lengthAnnounced = false;
+    uint64_t announcedLength = 0;
+
     bool AddHeaderLines(HINTERNET request) const;
+    static bool AddHeaderLine(HINTERNET request, const std::string& line);
     bool Send(HINTERNET request) const;
     bool ReadAnswer(HINTERNET request);
     bool ReadStatusAndLength(HINTERNET request);
@@ -204,32 +256,39 @@ private:
     bool ReadBody(HINTERNET request);
 };
 
+// "Expect" and "Cache-Control" lines of the caller are left out instead of being added and
+// removed again.
 bool WinINET_HTTPClient::AddHeaderLines(HINTERNET request) const
 {
     bool allAdded = true;
     for (const auto& line : headerLines)
     {
+        std::string name;
+        std::string value;
         if (!IsSafeHeaderLine(line))
         {
             LogError("error HttpAddRequestHeaders");
             LogError("header line holds CR or LF");
             allAdded = false;
         }
-        else if (!HttpAddRequestHeadersA(request, line.c_str(), static_cast<DWORD>(line.size()),
-                                         HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE))
-        {
-            ReportWithLastError("error HttpAddRequestHeaders");
-            allAdded = false;
-        }
+        else if (!SplitHeaderLine(line, name, value) || !IsSuppressedHeader(name))
+            allAdded = AddHeaderLine(request, line) && allAdded;
     }
     return allAdded;
 }
 
+bool WinINET_HTTPClient::AddHeaderLine(HINTERNET request, const std::string& line)
+{
+    if (HttpAddRequestHeadersA(request, line.c_str(), static_cast<DWORD>(line.size()),
+                               HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE))
+        return true;
+    ReportWithLastError("error HttpAddRequestHeaders");
+    return false;
+}
+
 bool WinINET_HTTPClient::Send(HINTERNET request) const
 {
-    // Removes both, whether WinINet or a caller added them; the outcome does not matter.
-    HttpAddRequestHeadersW(request, L"Expect:\r\nCache-Control:", static_cast<DWORD>(-1),
-                           HTTP_ADDREQ_FLAG_REPLACE);
+    RemoveSuppressedHeaders(request);
     if (body.size() > MAXDWORD)
         return false;
     void* data = body.empty() ? nullptr : const_cast<unsigned char*>(body.data());
@@ -252,11 +311,14 @@ bool WinINET_HTTPClient::ReadStatusAndLength(HINTERNET request)
         ReportWithLastError("HttpQueryInfo HTTP_QUERY_STATUS_CODE error");
         ok = false;
     }
-    if (QueryHeaderText(request, HTTP_QUERY_CONTENT_LENGTH, text) && !ContentLengthAcceptable(text))
+    lengthAnnounced = QueryHeaderText(request, HTTP_QUERY_CONTENT_LENGTH, text);
+    if (lengthAnnounced && !ContentLengthAcceptable(text))
     {
         LogError(kSizeLimitText);
         return false;
     }
+    if (lengthAnnounced)
+        ParseContentLength(text, announcedLength);
     return ok;
 }
 
@@ -270,6 +332,11 @@ bool WinINET_HTTPClient::ReadRawHeaders(HINTERNET request)
         return false;
     }
     responseHeaders.assign(buffer.begin(), buffer.begin() + length);
+    if (!HasStatusLine(responseHeaders))
+    {
+        LogError("no HTTP/1.x status line in the answer");
+        return false;
+    }
     return true;
 }
 
@@ -315,6 +382,13 @@ bool WinINET_HTTPClient::ReadBody(HINTERNET request)
             Sleep(100);
             --waitsLeft;
         }
+        else if (lengthAnnounced && responseBody.size() != announcedLength)
+        {
+            // The connection ended before the announced body was complete.
+            LogError("body shorter than its Content-Length: " +
+                     std::to_string(responseBody.size()));
+            return false;
+        }
         else
             return true;
     }
@@ -322,7 +396,9 @@ bool WinINET_HTTPClient::ReadBody(HINTERNET request)
 
 bool WinINET_HTTPClient::ReadAnswer(HINTERNET request)
 {
-    if (ReadStatusAndLength(request) && ReadRawHeaders(request) && ReadBody(request))
+    // The head is judged before its status code is taken, so a broken answer keeps the status
+    // of the one before.
+    if (ReadRawHeaders(request) && ReadStatusAndLength(request) && ReadBody(request))
         return true;
     // A cut-off answer is no answer: none of it stays readable, as with the libcurl client.
     responseHeaders.clear();
@@ -373,6 +449,7 @@ bool WinINET_HTTPClient::SendRequest()
         ReportWithLastError("hRequest handle is invalid");
         return false;
     }
+    SetRequestTimeouts(request.get(), settings);
     if (!AddHeaderLines(request.get()) || !Send(request.get()))
         return false;
     // Leaving closes the handles in reverse order: request, connection, session.

@@ -14,7 +14,8 @@ class ScopedTempFolder
 public:
     ScopedTempFolder()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "quendry-test-XXXXXX");
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "quendry-test-XXXXXX").string();
         if (mkdtemp(&pattern[0]) == nullptr)
             throw std::runtime_error("mkdtemp failed");
         path_ = pattern;

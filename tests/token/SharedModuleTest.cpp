@@ -1,17 +1,10 @@
 #include "platform/SharedModule.h"
+#include "tests/token/ProbePlace.h"
 
 #include <gtest/gtest.h>
 
 namespace
 {
-using PlaceFunction = const char* (*)();
-
-std::string PlaceOf(const platform::SharedModule& module)
-{
-    auto place = reinterpret_cast<PlaceFunction>(module.Symbol("quendry_probe_place"));
-    return place ? place() : std::string();
-}
-
 const std::string kProbe = platform::SharedModule::FileName("quendryprobe");
 } // namespace
 
@@ -25,7 +18,7 @@ TEST(SharedModule, BareNameIsFoundBesideTheExecutable)
     // The probe lies beside the test program only, not on the system's search path.
     platform::SharedModule module;
     ASSERT_TRUE(module.Load(kProbe));
-    EXPECT_EQ(PlaceOf(module), "beside");
+    EXPECT_EQ(ProbePlace(module), "beside");
 }
 
 TEST(SharedModule, BareNameFallsBackToTheSystemSearchPath)
@@ -39,10 +32,10 @@ TEST(SharedModule, PathLoadsExactlyThatFile)
 {
     platform::SharedModule module;
     ASSERT_TRUE(module.Load(std::string(QUENDRY_PROBE_ELSEWHERE)));
-    EXPECT_EQ(PlaceOf(module), "elsewhere");
+    EXPECT_EQ(ProbePlace(module), "elsewhere");
     // Loading again replaces the first module.
     ASSERT_TRUE(module.Load(kProbe));
-    EXPECT_EQ(PlaceOf(module), "beside");
+    EXPECT_EQ(ProbePlace(module), "beside");
 }
 
 TEST(SharedModule, FailuresAndUnload)

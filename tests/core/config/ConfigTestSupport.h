@@ -2,8 +2,7 @@
 
 #include "core/config/Config.h"
 #include "core/config/ConfigImpl_Registry.h"
-#include "tests/platform/ScopedEnvironment.h"
-#include "tests/platform/ScopedTempFolder.h"
+#include "tests/core/config/TestRegistryStore.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -16,7 +15,6 @@ class ConfigTest : public testing::Test
 protected:
     void SetUp() override
     {
-        environment_.Set("QUENDRY_REGISTRY_DIR", folder_.Path().string());
         HookTexts().clear();
         SetConfigErrorHook(&CollectHookText);
         Corvane::Config::DestroyInstance();
@@ -29,13 +27,8 @@ protected:
         Corvane::Config::DestroyInstance();
     }
 
-    void WriteMachineHive(const std::string& text)
-    {
-        WriteTextFile(folder_.File("HKEY_LOCAL_MACHINE.reg"),
-                      "Windows Registry Editor Version 5.00\r\n\r\n" + text);
-    }
-
-    std::string MachineHive() const { return ReadTextFile(folder_.File("HKEY_LOCAL_MACHINE.reg")); }
+    void WriteMachineHive(const std::string& text) { store_.WriteMachineHive(text); }
+    std::string MachineHive() const { return store_.MachineHive(); }
 
     static Corvane::iConfigImpl& Backend() { return *Corvane::Config::GetInstance()->Backend(); }
     static const ConfigEntry* Entry(ConfigId id)
@@ -49,8 +42,7 @@ protected:
         return texts;
     }
 
-    ScopedTempFolder folder_;
-    ScopedEnvironment environment_;
+    TestRegistryStore store_;
 
 private:
     static void CollectHookText(const char* text) { HookTexts().emplace_back(text); }

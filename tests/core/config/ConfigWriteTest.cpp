@@ -1,12 +1,19 @@
 #include "tests/core/config/ConfigTestSupport.h"
 
-#include <filesystem>
-
 namespace
 {
 bool Contains(const std::string& text, const std::string& part)
 {
     return text.find(part) != std::string::npos;
+}
+
+// The lines of one key in the export format, from its header to the empty line after it.
+std::string Section(const std::string& hive, const std::string& header)
+{
+    const size_t start = hive.find(header);
+    if (start == std::string::npos)
+        return std::string();
+    return hive.substr(start, hive.find("\r\n\r\n", start) - start + 2);
 }
 
 TEST_F(ConfigTest, TypedWritesLandInTheStoreAndReadBack)
@@ -17,13 +24,15 @@ TEST_F(ConfigTest, TypedWritesLandInTheStoreAndReadBack)
     ASSERT_TRUE(Backend().SetBinary(Entry(21), ByteVector{1, 2, 3}));
     ASSERT_TRUE(Backend().SetString(Entry(1), "default"));
 
+    // The values of one key, in whatever order the store keeps them.
     const std::string hive = MachineHive();
-    EXPECT_TRUE(Contains(hive, std::string(kTraceSection) + "\"LogLevel\"=dword:fffffffe\r\n"
-                                                            "\"Filename\"=\"/var/log/q\"\r\n"));
-    EXPECT_TRUE(Contains(hive, std::string(kClientSection) +
-                                   "\"CheckForUpdates\"=dword:00000001\r\n"
-                                   "\"FixIt\"=hex:01,02,03\r\n"
-                                   "@=\"default\"\r\n"));
+    const std::string trace = Section(hive, kTraceSection);
+    for (const char* line : {"\"LogLevel\"=dword:fffffffe\r\n", "\"Filename\"=\"/var/log/q\"\r\n"})
+        EXPECT_TRUE(Contains(trace, line)) << line;
+    const std::string client = Section(hive, kClientSection);
+    for (const char* line : {"\"CheckForUpdates\"=dword:00000001\r\n", "\"FixIt\"=hex:01,02,03\r\n",
+                             "@=\"default\"\r\n"})
+        EXPECT_TRUE(Contains(client, line)) << line;
 
     int32_t level = 0;
     std::string fileName;
@@ -50,19 +59,6 @@ TEST_F(ConfigTest, TheThirtyTwoBitViewWritesBelowWow6432Node)
     EXPECT_FALSE(Backend().GetInteger(Entry(15), &plain));
 }
 
-TEST_F(ConfigTest, WritingWhereTheStoreCannotBeWrittenIsAccessDenied)
-{
-    const std::string blocker = folder_.File("blocker");
-    WriteTextFile(blocker, "x");
-    environment_.Set("QUENDRY_REGISTRY_DIR", blocker + "/registry");
-
-    EXPECT_FALSE(Backend().SetInteger(Entry(15), 1));
-    EXPECT_FALSE(Backend().SetString(Entry(17), "x"));
-    EXPECT_FALSE(Backend().RemovePath(Entry(15)));
-    EXPECT_EQ(HookTexts(),
-              std::vector<std::string>(3, "Error RegCreateKeyExA ERROR_ACCESS_DENIED"));
-}
-
 TEST_F(ConfigTest, RemoveKeyDeletesTheValueOnly)
 {
     ASSERT_TRUE(Backend().SetInteger(Entry(15), 1));
@@ -83,7 +79,7 @@ TEST_F(ConfigTest, RemoveKeyOfTheDefaultValueTouchesNothing)
     EXPECT_FALSE(Backend().RemoveKey(Entry(1)));
     EXPECT_TRUE(HookTexts().empty());
     // Not even the key was created.
-    EXPECT_FALSE(std::filesystem::exists(folder_.File("HKEY_LOCAL_MACHINE.reg")));
+    EXPECT_FALSE(Contains(MachineHive(), "Corvane GmbH"));
 }
 
 TEST_F(ConfigTest, RemovePathDeletesTheDeepestKeyOnlyWithoutSubKeys)
