@@ -7,6 +7,11 @@
 
 namespace QuendrySim
 {
-// The response with its status word; the current folder and file move with SELECT.
-ByteVector ProcessApdu(Card& card, CardRuntime& runtime, const ByteVector& command);
+// The response with its status word; the current folder and file move with SELECT. changed
+// tells that the card's files or objects were written.
+ByteVector ProcessApdu(Card& card, CardRuntime& runtime, const ByteVector& command, bool& changed);
+
+CardFile* FileAt(Card& card, const std::string& path);
+std::string ParentOf(const std::string& path);
+ByteVector StatusAnswer(ByteVector data, uint16_t status);
 } // namespace QuendrySim
