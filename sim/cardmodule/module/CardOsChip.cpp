@@ -11,18 +11,12 @@ namespace QuendrySim
 {
 namespace
 {
-constexpr uint16_t kOk = 0x9000;
 constexpr uint16_t kAuthenticationFailed = 0x6300;
-constexpr uint16_t kWrongLength = 0x6700;
-constexpr uint16_t kIncompatibleFile = 0x6981;
 constexpr uint16_t kSecurityNotSatisfied = 0x6982;
 constexpr uint16_t kConditionsNotSatisfied = 0x6985;
-constexpr uint16_t kNoCurrentFile = 0x6986;
 constexpr uint16_t kSmObjectsWrong = 0x6988;
 constexpr uint16_t kWrongData = 0x6A80;
-constexpr uint16_t kFileNotFound = 0x6A82;
 constexpr uint16_t kNotEnoughRoom = 0x6A84;
-constexpr uint16_t kInsNotSupported = 0x6D00;
 
 constexpr size_t kLargestFile = 4096;
 constexpr const char* kChipIdFile = "3F00/2F02";

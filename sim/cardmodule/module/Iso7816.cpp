@@ -12,16 +12,10 @@ namespace QuendrySim
 {
 namespace
 {
-constexpr uint16_t kOk = 0x9000;
 constexpr uint16_t kEndOfFile = 0x6282;
-constexpr uint16_t kWrongLength = 0x6700;
-constexpr uint16_t kIncompatibleFile = 0x6981;
-constexpr uint16_t kNoCurrentFile = 0x6986;
-constexpr uint16_t kFileNotFound = 0x6A82;
 constexpr uint16_t kRecordNotFound = 0x6A83;
 constexpr uint16_t kWrongParameters = 0x6A86;
 constexpr uint16_t kWrongOffset = 0x6B00;
-constexpr uint16_t kInsNotSupported = 0x6D00;
 constexpr uint16_t kClaNotSupported = 0x6E00;
 
 ByteVector Answer(ByteVector data, uint16_t status)
