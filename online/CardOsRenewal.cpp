@@ -27,7 +27,7 @@ void LogSuccess(const char* step)
 // Lc of the authentication command: lower-case hexadecimal, at least two digits.
 std::string LcOf(const std::string& data)
 {
-    char lc[8];
+    char lc[24];
     std::snprintf(lc, sizeof lc, "%02zx", data.size() / 2);
     return lc;
 }
@@ -42,10 +42,11 @@ bool CertUpdater::UpdateCardOS(bool newEncCert, bool newSigCert)
     bool ok = CardOS0(efVersion, chDs, caCs, rndIcc, rndIfd);
     if (newSigCert)
     {
-        ok = ok && ServerStep("CertUpdateCardos0", [&] {
-                 return client->CertUpdateCardos0(idicc, efVersion, chDs, caCs, rndIcc, rndIfd,
-                                                  authIfd);
-             });
+        ok = ok && ServerStep("CertUpdateCardos0",
+                              [&] {
+                                  return client->CertUpdateCardos0(idicc, efVersion, chDs, caCs,
+                                                                   rndIcc, rndIfd, authIfd);
+                              });
         ok = ok && CardOS1(authIfd, authIcc);
         ok = ok && ServerStep("CertUpdateCardos1",
                               [&] { return client->CertUpdateCardos1(authIcc, macRequest); });
@@ -60,20 +61,20 @@ bool CertUpdater::UpdateCardOS(bool newEncCert, bool newSigCert)
             ok = ok && ServerStep("CertUpdateCardos0a",
                                   [&] { return client->CertUpdateCardos0a(idicc, efVersion); });
         ok = ok && CardOS4(chAut, caCsAut, rndIcc, rndIfd);
-        ok = ok && ServerStep("CertUpdateCardos3", [&] {
-                 return client->CertUpdateCardos3(idicc, efVersion, chAut, caCsAut, rndIcc,
-                                                  rndIfd, authIfd);
-             });
+        ok = ok && ServerStep("CertUpdateCardos3",
+                              [&] {
+                                  return client->CertUpdateCardos3(idicc, efVersion, chAut, caCsAut,
+                                                                   rndIcc, rndIfd, authIfd);
+                              });
         ok = ok && CardOS5(authIfd, authIcc);
-        ok = ok && ServerStep("CertUpdateCardos4", [&] {
-                 return client->CertUpdateCardos4(authIcc, persoDataCert, persoDataKey);
-             });
+        ok = ok && ServerStep(
+                       "CertUpdateCardos4", [&]
+                       { return client->CertUpdateCardos4(authIcc, persoDataCert, persoDataKey); });
         ok = ok && CardOS6(persoDataCert, persoDataKey);
     }
     ok = ok && CardOS7(rndIcc, rndIfd);
-    ok = ok && ServerStep("CertUpdateCardos5", [&] {
-             return client->CertUpdateCardos5(idicc, rndIcc, rndIfd, authIfd);
-         });
+    ok = ok && ServerStep("CertUpdateCardos5", [&]
+                          { return client->CertUpdateCardos5(idicc, rndIcc, rndIfd, authIfd); });
     ok = ok && CardOS8(authIfd, authIcc);
     ok = ok && ServerStep("CertUpdateCardos6",
                           [&] { return client->CertUpdateCardos6(authIcc, macRequest); });

@@ -40,8 +40,8 @@ public:
 
     // CardOS (card type 7).
     bool UpdateCardOS(bool newEncCert, bool newSigCert);
-    bool CardOS0(std::string& efVersion, std::string& chDs, std::string& caCs,
-                 std::string& rndIcc, std::string& rndIfd);
+    bool CardOS0(std::string& efVersion, std::string& chDs, std::string& caCs, std::string& rndIcc,
+                 std::string& rndIfd);
     bool CardOS1(const std::string& authIfd, std::string& authIccSig);
     bool CardOS2(const std::string& macRequest, std::string& smPubkeySs);
     bool CardOS3(const std::string& persoDataCert);
@@ -73,8 +73,7 @@ private:
     // CardOS5 and CardOS8: an empty authIfd is refused before anything is sent.
     bool AuthenticateStep(const char* step, const std::string& authIfd, std::string& authIcc,
                           const char* failure);
-    bool SendServerCommand(const std::string& macRequest, std::string& answer,
-                           const char* failure);
+    bool SendServerCommand(const std::string& macRequest, std::string& answer, const char* failure);
     bool RunScript(PersoData& script, const std::string& text, const char* parseError,
                    const char* runError);
 

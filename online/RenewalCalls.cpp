@@ -47,8 +47,8 @@ bool OnlineServicesClient::CertUpdateCheck(int cardType, const std::string& cin,
         return false;
     }
     request.AddMember("cardType", static_cast<unsigned>(cardType), request.GetAllocator());
-    AddMembers(request, {{"cin", cin}, {"csn", csn}, {"encSerial", encSerial},
-                         {"sigSerial", sigSerial}});
+    AddMembers(request,
+               {{"cin", cin}, {"csn", csn}, {"encSerial", encSerial}, {"sigSerial", sigSerial}});
     rapidjson::Document answer;
     if (!PostWrittenOut(http, request, "CertUpdateCheck", answer) || !StoreSessionId(answer))
         return false;
@@ -124,8 +124,7 @@ bool OnlineServicesClient::RunGenericRenewalStep(
     return true;
 }
 
-bool OnlineServicesClient::CertUpdateCardos0(const std::string& idicc,
-                                             const std::string& efVersion,
+bool OnlineServicesClient::CertUpdateCardos0(const std::string& idicc, const std::string& efVersion,
                                              const std::string& chDs, const std::string& caCs,
                                              const std::string& rndIcc, const std::string& rndIfd,
                                              std::string& authIfd)
@@ -147,8 +146,7 @@ bool OnlineServicesClient::CertUpdateCardos0a(const std::string& idicc,
                                  {{"idicc", idicc}, {"ef_version", efVersion}}, {});
 }
 
-bool OnlineServicesClient::CertUpdateCardos1(const std::string& authIccSig,
-                                             std::string& macRequest)
+bool OnlineServicesClient::CertUpdateCardos1(const std::string& authIccSig, std::string& macRequest)
 {
     return RunRenewalStep("Cardos1", "CertUpdateCardos1", {{"auth_icc_sig", authIccSig}},
                           {{"mac_request", &macRequest, nullptr}});
@@ -161,8 +159,7 @@ bool OnlineServicesClient::CertUpdateCardos2(const std::string& smPubkeySs,
                           {{"persoDataCert", &persoDataCert, "error CertUpdateCardos2"}});
 }
 
-bool OnlineServicesClient::CertUpdateCardos3(const std::string& idicc,
-                                             const std::string& efVersion,
+bool OnlineServicesClient::CertUpdateCardos3(const std::string& idicc, const std::string& efVersion,
                                              const std::string& chAut, const std::string& caCsAut,
                                              const std::string& rndIcc, const std::string& rndIfd,
                                              std::string& authIfd)
@@ -178,8 +175,7 @@ bool OnlineServicesClient::CertUpdateCardos3(const std::string& idicc,
 }
 
 bool OnlineServicesClient::CertUpdateCardos4(const std::string& authIccEnc,
-                                             std::string& persoDataCert,
-                                             std::string& persoDataKey)
+                                             std::string& persoDataCert, std::string& persoDataKey)
 {
     return RunRenewalStep(
         "Cardos4", "CertUpdateCardos4", {{"auth_icc_enc", authIccEnc}},
@@ -195,8 +191,7 @@ bool OnlineServicesClient::CertUpdateCardos5(const std::string& idicc, const std
                           {{"authIfd", &authIfd, nullptr}});
 }
 
-bool OnlineServicesClient::CertUpdateCardos6(const std::string& authIccMf,
-                                             std::string& macRequest)
+bool OnlineServicesClient::CertUpdateCardos6(const std::string& authIccMf, std::string& macRequest)
 {
     return RunRenewalStep("Cardos6", "CertUpdateCardos6", {{"auth_icc_mf", authIccMf}},
                           {{"mac_request", &macRequest, nullptr}});
@@ -207,40 +202,38 @@ bool OnlineServicesClient::CertUpdateCardos7()
     return RunRenewalStep("Cardos7", "CertUpdateCardos7", {}, {});
 }
 
-bool OnlineServicesClient::CertUpdateAcos1a(const std::string& idicc,
-                                            const std::string& epaCardnr,
+bool OnlineServicesClient::CertUpdateAcos1a(const std::string& idicc, const std::string& epaCardnr,
                                             const std::string& epaBlz)
 {
-    return RunGenericRenewalStep(
-        "Acos1a", "CertUpdateAcos1a", false,
-        {{"idicc", idicc}, {"epa_cardnr", epaCardnr}, {"epa_blz", epaBlz}}, {});
+    return RunGenericRenewalStep("Acos1a", "CertUpdateAcos1a", false,
+                                 {{"idicc", idicc}, {"epa_cardnr", epaCardnr}, {"epa_blz", epaBlz}},
+                                 {});
 }
 
-bool OnlineServicesClient::CertUpdateAcos1(
-    const std::string& idicc, const std::string& epaCardnr, const std::string& epaBlz,
-    const std::string& rndIcc, const std::string& rndIfd, const std::string& idIfd,
-    const std::string& authIccSig, const std::string& pkIccAuth, std::string& authIfd,
-    std::string& macCp, std::string& macRb, std::string& pkCgaAuth)
+bool OnlineServicesClient::CertUpdateAcos1(const std::string& idicc, const std::string& epaCardnr,
+                                           const std::string& epaBlz, const std::string& rndIcc,
+                                           const std::string& rndIfd, const std::string& idIfd,
+                                           const std::string& authIccSig,
+                                           const std::string& pkIccAuth, std::string& authIfd,
+                                           std::string& macCp, std::string& macRb,
+                                           std::string& pkCgaAuth)
 {
-    return RunGenericRenewalStep("Acos1", "CertUpdateAcos1", true,
-                                 {{"idicc", idicc},
-                                  {"epa_cardnr", epaCardnr},
-                                  {"epa_blz", epaBlz},
-                                  {"rnd_icc", rndIcc},
-                                  {"rnd_ifd", rndIfd},
-                                  {"id_ifd", idIfd},
-                                  {"auth_icc_sig", authIccSig},
-                                  {"pk_icc_auth", pkIccAuth}},
-                                 {{"authIfd", &authIfd},
-                                  {"macCp", &macCp},
-                                  {"macRb", &macRb},
-                                  {"pkCgaAuth", &pkCgaAuth}});
+    return RunGenericRenewalStep(
+        "Acos1", "CertUpdateAcos1", true,
+        {{"idicc", idicc},
+         {"epa_cardnr", epaCardnr},
+         {"epa_blz", epaBlz},
+         {"rnd_icc", rndIcc},
+         {"rnd_ifd", rndIfd},
+         {"id_ifd", idIfd},
+         {"auth_icc_sig", authIccSig},
+         {"pk_icc_auth", pkIccAuth}},
+        {{"authIfd", &authIfd}, {"macCp", &macCp}, {"macRb", &macRb}, {"pkCgaAuth", &pkCgaAuth}});
 }
 
 bool OnlineServicesClient::CertUpdateAcos2(const std::string& responseRb,
                                            const std::string& responseCp,
-                                           std::string& persoDataCert,
-                                           std::string& persoDataPinPuk)
+                                           std::string& persoDataCert, std::string& persoDataPinPuk)
 {
     return RunGenericRenewalStep(
         "Acos2", "CertUpdateAcos2", std::nullopt,

@@ -171,10 +171,9 @@ bool Cardos2(const RenewalService& service, RenewalRun& run, const rapidjson::Va
         return false;
     SimKeys::SmChannel stranger;
     SimKeys::SmChannel& channel = CommandChannel(run, fault, "persoDataCert", stranger);
-    answer = {{"persoDataCert",
-               ScriptText(CertificateScript(channel, kSignatureCertificateFile,
-                                            run.signatureCertificate),
-                          fault, "persoDataCert", kEncryptionCertificateFile)}};
+    answer = {{"persoDataCert", ScriptText(CertificateScript(channel, kSignatureCertificateFile,
+                                                             run.signatureCertificate),
+                                           fault, "persoDataCert", kEncryptionCertificateFile)}};
     return true;
 }
 
@@ -200,10 +199,10 @@ bool Cardos4(const RenewalService& service, RenewalRun& run, const rapidjson::Va
     if (pkcs8.empty() || !service.Issue(key.get(), run.scenario.holder, run.encryptionCertificate))
         return false;
     SimKeys::SmChannel stranger;
-    std::string certificateScript = ScriptText(
-        CertificateScript(CommandChannel(run, fault, "persoDataCert", stranger),
-                          kEncryptionCertificateFile, run.encryptionCertificate),
-        fault, "persoDataCert", kSignatureCertificateFile);
+    std::string certificateScript =
+        ScriptText(CertificateScript(CommandChannel(run, fault, "persoDataCert", stranger),
+                                     kEncryptionCertificateFile, run.encryptionCertificate),
+                   fault, "persoDataCert", kSignatureCertificateFile);
     std::string keyScript =
         ScriptText(KeyScript(CommandChannel(run, fault, "persoDataKey", stranger), pkcs8), fault,
                    "persoDataKey", kSignatureCertificateFile);
@@ -221,16 +220,16 @@ bool Cardos6(RenewalRun& run, const rapidjson::Value& request, const StepFault& 
         return false;
     SimKeys::SmChannel stranger;
     const SimKeys::PlainCommand command{SimKeys::kSmClass, kUpdateBinary,
-                                        static_cast<unsigned char>(0x80 | kCardIdentifierSfi),
-                                        0x00, identifier};
+                                        static_cast<unsigned char>(0x80 | kCardIdentifierSfi), 0x00,
+                                        identifier};
     answer = {{"mac_request", HexText(SimKeys::ProtectCommand(
                                   CommandChannel(run, fault, "mac_request", stranger), command))}};
     return true;
 }
 
-std::string Always(const char* step)
+RenewalService::Predecessor After(const char* step)
 {
-    return step;
+    return [step](const RenewalRun&) { return std::string(step); };
 }
 } // namespace
 
@@ -239,7 +238,8 @@ void AddCardOsSteps(RenewalService& service)
     using Run = const RenewalRun&;
     service.AddStep(
         "Cardos0",
-        [](Run run) { return run.cardType == kCardType && run.scenario.newSigCert ? "CertUpdate" : ""; },
+        [](Run run) -> std::string
+        { return run.cardType == kCardType && run.scenario.newSigCert ? "CertUpdate" : ""; },
         [](RenewalRun& run, const rapidjson::Value& request, const StepFault& fault,
            AnswerMembers& answer)
         {
@@ -247,7 +247,7 @@ void AddCardOsSteps(RenewalService& service)
                    StartAuthentication(run, request, "DF01", fault, answer);
         });
     service.AddStep(
-        "Cardos1", [](Run) { return Always("Cardos0"); },
+        "Cardos1", After("Cardos0"),
         [](RenewalRun& run, const rapidjson::Value& request, const StepFault& fault,
            AnswerMembers& answer)
         {
@@ -260,13 +260,13 @@ void AddCardOsSteps(RenewalService& service)
                            CommandChannel(run, fault, "mac_request", stranger), command))}};
             return true;
         });
-    service.AddStep("Cardos2", [](Run) { return Always("Cardos1"); },
+    service.AddStep("Cardos2", After("Cardos1"),
                     [&service](RenewalRun& run, const rapidjson::Value& request,
                                const StepFault& fault, AnswerMembers& answer)
                     { return Cardos2(service, run, request, fault, answer); });
     service.AddStep(
         "Cardos0a",
-        [](Run run)
+        [](Run run) -> std::string
         {
             return run.cardType == kCardType && run.scenario.newEncCert && !run.scenario.newSigCert
                        ? "CertUpdate"
@@ -276,11 +276,11 @@ void AddCardOsSteps(RenewalService& service)
         { return HexMember(request, "idicc", run.chipId) && HasStrings(request, {"ef_version"}); });
     service.AddStep(
         "Cardos3",
-        [](Run run)
+        [](Run run) -> std::string
         {
             if (!run.scenario.newEncCert)
-                return std::string();
-            return Always(run.scenario.newSigCert ? "Cardos2" : "Cardos0a");
+                return "";
+            return run.scenario.newSigCert ? "Cardos2" : "Cardos0a";
         },
         [](RenewalRun& run, const rapidjson::Value& request, const StepFault& fault,
            AnswerMembers& answer)
@@ -288,17 +288,18 @@ void AddCardOsSteps(RenewalService& service)
             return HasStrings(request, {"ef_version", "C_X509_CH_AUT", "C_X509_CA_CS_AUT"}) &&
                    StartAuthentication(run, request, "DF02", fault, answer);
         });
-    service.AddStep("Cardos4", [](Run) { return Always("Cardos3"); },
+    service.AddStep("Cardos4", After("Cardos3"),
                     [&service](RenewalRun& run, const rapidjson::Value& request,
                                const StepFault& fault, AnswerMembers& answer)
                     { return Cardos4(service, run, request, fault, answer); });
     service.AddStep(
-        "Cardos5", [](Run run) { return Always(run.scenario.newEncCert ? "Cardos4" : "Cardos2"); },
+        "Cardos5",
+        [](Run run) -> std::string { return run.scenario.newEncCert ? "Cardos4" : "Cardos2"; },
         [](RenewalRun& run, const rapidjson::Value& request, const StepFault& fault,
            AnswerMembers& answer)
         { return StartAuthentication(run, request, "3F00", fault, answer); });
-    service.AddStep("Cardos6", [](Run) { return Always("Cardos5"); }, Cardos6);
-    service.AddStep("Cardos7", [](Run) { return Always("Cardos6"); },
+    service.AddStep("Cardos6", After("Cardos5"), Cardos6);
+    service.AddStep("Cardos7", After("Cardos6"),
                     [](RenewalRun&, const rapidjson::Value&, const StepFault&, AnswerMembers&)
                     { return true; });
     service.AddFinalStep("Cardos7");

@@ -225,11 +225,12 @@ Reply RenewalService::Step(const std::string& step, const RecordedRequest& reque
         return Refused(400, "the body is no JSON object");
     const bool isDone = step == "Done";
     const std::string& last = run.steps.back();
-    if (run.done || (isDone ? finalSteps.count(last) == 0
-                            : stepEntries.at(step).predecessor(run) != last))
+    if (run.done ||
+        (isDone ? finalSteps.count(last) == 0 : stepEntries.at(step).predecessor(run) != last))
         return Refused(409, step + " does not follow " + last);
     const auto faultEntry = run.scenario.faults.find(step);
-    const StepFault fault = faultEntry == run.scenario.faults.end() ? StepFault{} : faultEntry->second;
+    const StepFault fault =
+        faultEntry == run.scenario.faults.end() ? StepFault{} : faultEntry->second;
     if (fault.kind == RenewalFault::Status)
         return Refused(500, "fault");
     AnswerMembers answer;

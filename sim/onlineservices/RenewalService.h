@@ -78,8 +78,8 @@ using AnswerMembers = std::vector<std::pair<std::string, std::string>>;
 class RenewalService
 {
 public:
-    // Certificates are issued by caCertificate with caKey.
-    RenewalService(const TestPki& ca);
+    // Certificates are issued by the CA of ca.
+    explicit RenewalService(const TestPki& ca);
     RenewalService(const RenewalService&) = delete;
     RenewalService& operator=(const RenewalService&) = delete;
 

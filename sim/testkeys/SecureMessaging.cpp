@@ -31,7 +31,8 @@ ByteVector DataObject(const ByteVector& data)
     return object;
 }
 
-// Reads "81 L data" (L in one byte, or 81 L, or 82 L L) at offset when it is there; false for a cut object.
+// Reads "81 L data" (L in one byte, or 81 L, or 82 L L) at offset when it is there; false for a cut
+// object.
 bool ReadDataObject(const ByteVector& bytes, size_t& offset, ByteVector& data)
 {
     data.clear();
@@ -111,8 +112,8 @@ bool OpenAnswer(SmChannel& channel, const ByteVector& answer, ByteVector& data)
 
 bool OpenCommand(SmChannel& channel, const ByteVector& apdu, PlainCommand& command)
 {
-    if (apdu.size() < 5 || (apdu[0] & ~kChainingBit) != kSmClass ||
-        apdu[4] > apdu.size() - 5 || channel.macKey.empty())
+    if (apdu.size() < 5 || (apdu[0] & ~kChainingBit) != kSmClass || apdu[4] > apdu.size() - 5 ||
+        channel.macKey.empty())
         return false;
     command = {apdu[0], apdu[1], apdu[2], apdu[3], {}};
     const ByteVector body(apdu.begin() + 5, apdu.begin() + 5 + apdu[4]);

@@ -21,8 +21,7 @@ ByteVector CardKey(const std::string& family, const ByteVector& chipId, const st
 // What each side proves in a challenge-response over the card's challenge and the terminal's.
 ByteVector TerminalProof(const ByteVector& cardKey, const ByteVector& rndIcc,
                          const ByteVector& rndIfd);
-ByteVector CardProof(const ByteVector& cardKey, const ByteVector& rndIcc,
-                     const ByteVector& rndIfd);
+ByteVector CardProof(const ByteVector& cardKey, const ByteVector& rndIcc, const ByteVector& rndIfd);
 ByteVector SessionMacKey(const ByteVector& cardKey, const ByteVector& rndIcc,
                          const ByteVector& rndIfd);
 

@@ -95,8 +95,10 @@ TEST_F(CardOsRenewal, RenewsBothPartsSignatureOnlyAndEncryptionOnly)
         bool newSig;
         std::vector<std::string> steps;
     } const cases[] = {
-        {true, true, {"Cardos0", "Cardos1", "Cardos2", "Cardos3", "Cardos4", "Cardos5", "Cardos6",
-                      "Cardos7", "Done"}},
+        {true,
+         true,
+         {"Cardos0", "Cardos1", "Cardos2", "Cardos3", "Cardos4", "Cardos5", "Cardos6", "Cardos7",
+          "Done"}},
         {false, true, {"Cardos0", "Cardos1", "Cardos2", "Cardos5", "Cardos6", "Cardos7", "Done"}},
         {true, false, {"Cardos0a", "Cardos3", "Cardos4", "Cardos5", "Cardos6", "Cardos7", "Done"}},
     };
@@ -134,7 +136,28 @@ TEST_F(CardOsRenewal, RenewsBothPartsSignatureOnlyAndEncryptionOnly)
         EXPECT_EQ(QuendrySim::ToHex(FileData(card, "3F00/D001")), cardIdentifier);
         EXPECT_TRUE(SignsForItsCertificate("SK.CH.EKEY", "C.CH.EKEY", "1234"));
         EXPECT_TRUE(SignsForItsCertificate("SK.CH.SIG", "C.CH.SIG", "123456"));
+        size_t terminalChallenges = 0;
+        const auto requests = server.Requests();
+        for (auto request = requests.begin() + first; request != requests.end(); ++request)
+            terminalChallenges +=
+                request->body.find("\"RND_IFD\": \"3B7D1E95C0A4F268\"") != std::string::npos;
+        EXPECT_EQ(terminalChallenges, c.newEnc && c.newSig ? 3u : 2u);
     }
+}
+
+TEST_F(CardOsRenewal, AFailedServerStepIsBracketedAndEndsTheRun)
+{
+    RenewalScenario scenario;
+    scenario.faults["Cardos1"] = {RenewalFault::Status, ""};
+    EXPECT_FALSE(Renew(scenario));
+    std::vector<std::string> messages;
+    for (const auto& line : log.At("MESSAGE"))
+        messages.push_back(line.second);
+    ASSERT_GE(messages.size(), 3u);
+    const std::vector<std::string> last(messages.end() - 3, messages.end());
+    EXPECT_EQ(last, std::vector<std::string>({"*** Begin server CertUpdateCardos1 ***",
+                                              "CertUpdateCardos1 failed",
+                                              "*** End server CertUpdateCardos1 ***"}));
 }
 
 TEST_F(CardOsRenewal, AFailedDoneIsOnlyAWarning)
@@ -155,9 +178,9 @@ TEST_F(CardOsRenewal, NoUpdateRunsNothing)
     EXPECT_FALSE(Renew(scenario));
     EXPECT_EQ(EndpointsFrom(0), std::vector<std::string>{"CertUpdate"});
     const auto messages = log.At("MESSAGE");
-    EXPECT_EQ(messages.back().second, "No update on server for cin/csn: " +
-                                          cardIdentifier.substr(0, 12) + "/" +
-                                          cardIdentifier.substr(12) + ", encSerial=11");
+    EXPECT_EQ(messages.back().second,
+              "No update on server for cin/csn: " + cardIdentifier.substr(0, 12) + "/" +
+                  cardIdentifier.substr(12) + ", encSerial=11");
 }
 
 // The first transmission of each card step in the log of a run with both parts.
@@ -250,8 +273,7 @@ std::vector<FailureCase> FailureCases()
         ServerFault("Cardos4", F::EmptyValue, "persoDataCert",
                     "error CertUpdateCardos4 - persoDataCert was empty"),
         ServerFault("Cardos4", F::BadBase64, "persoDataCert", "Error parsing enc cert persodata"),
-        ServerFault("Cardos4", F::WrongFile, "persoDataCert",
-                    "Error executing enc cert persodata"),
+        ServerFault("Cardos4", F::WrongFile, "persoDataCert", "Error executing enc cert persodata"),
         ServerFault("Cardos4", F::WrongMac, "persoDataKey", "Error executing key data persodata"),
         ServerFault("Cardos4", F::CutScript, "persoDataKey", "Error parsing key data persodata"),
         ServerFault("Cardos5", F::Status, "",
@@ -262,19 +284,41 @@ std::vector<FailureCase> FailureCases()
         ServerFault("Cardos7", F::Status, "",
                     "error in webcall CertUpdateCardos7 invalid statuscode=500"),
         ServerFault("Cardos0a", F::Status, "", "error in webcall: invalid statuscode=500"),
-        {"no version file", "", {}, -1, "3F00/0032", "CertUpdate", "Cardos0: error EF_Version",
-         false, true},
-        {"no encryption application", "", {}, -1, "3F00/DF02/2F01", "CertUpdate/Cardos2",
-         "error SELECT DF_ENC", true, true},
+        {"no version file",
+         "",
+         {},
+         -1,
+         "3F00/0032",
+         "CertUpdate",
+         "Cardos0: error EF_Version",
+         false,
+         true},
+        {"no encryption application",
+         "",
+         {},
+         -1,
+         "3F00/DF02/2F01",
+         "CertUpdate/Cardos2",
+         "error SELECT DF_ENC",
+         true,
+         true},
     };
     // The server step before each card step, CardOS0 to CardOS9.
     const char* const before[] = {"CertUpdate", "Cardos0", "Cardos1", "Cardos2", "Cardos2",
                                   "Cardos3",    "Cardos4", "Cardos4", "Cardos5", "Cardos6"};
     for (int step = 0; step < 10; ++step)
     {
-        const std::string last = step == 0 ? "CertUpdate" : "CertUpdate/" + std::string(before[step]);
-        cases.push_back({"transmission of CardOS" + std::to_string(step), "", {}, step, nullptr,
-                         last, "error in SendAPDU", step >= 4, true});
+        const std::string last =
+            step == 0 ? "CertUpdate" : "CertUpdate/" + std::string(before[step]);
+        cases.push_back({"transmission of CardOS" + std::to_string(step),
+                         "",
+                         {},
+                         step,
+                         nullptr,
+                         last,
+                         "error in SendAPDU",
+                         step >= 4,
+                         true});
     }
     return cases;
 }
@@ -293,8 +337,7 @@ TEST_F(CardOsRenewal, AFailureAtAnyStepEndsTheRunThere)
                   [&](QuendrySim::Card& card)
                   {
                       card.files.erase(std::remove_if(card.files.begin(), card.files.end(),
-                                                      [&](const auto& file)
-                                                      {
+                                                      [&](const auto& file) {
                                                           return c.removedFile &&
                                                                  file.path == c.removedFile;
                                                       }),
@@ -331,8 +374,7 @@ TEST_F(CardOsRenewal, AFailureAtAnyStepEndsTheRunThere)
         EXPECT_TRUE(WrittenOnlyWith(FileData(card, "3F00/DF01/C000"),
                                     FileData(before, "3F00/DF01/C000"), run.signatureCertificate));
         EXPECT_TRUE(WrittenOnlyWith(FileData(card, "3F00/DF02/2F01"),
-                                    FileData(before, "3F00/DF02/2F01"),
-                                    run.encryptionCertificate));
+                                    FileData(before, "3F00/DF02/2F01"), run.encryptionCertificate));
         EXPECT_EQ(FileData(card, "3F00/D001"), FileData(before, "3F00/D001"));
     }
 }
@@ -348,12 +390,15 @@ TEST_F(CardOsRenewal, CardStepsSendTheirCommandsByteForByte)
         std::function<bool()> run;
         std::vector<std::string> apdus;
     } const steps[] = {
-        {"CardOS0", [&] { return updater.CardOS0(efVersion, chDs, caCs, rndIcc, rndIfd); },
+        {"CardOS0",
+         [&] { return updater.CardOS0(efVersion, chDs, caCs, rndIcc, rndIfd); },
          {"00A4000C023F00", "00A4000C022F02", "00B0000000", "00A4000C023F00", "00A4000C020032",
           "00B2000000", "00A4000C02DF01", "00A4000C02C000", "00A4000C02C608", "0084000008"}},
-        {"CardOS4", [&] { return updater.CardOS4(chAut, caCsAut, rndIcc, rndIfd); },
+        {"CardOS4",
+         [&] { return updater.CardOS4(chAut, caCsAut, rndIcc, rndIfd); },
          {"00A4000C023F00", "00A4000C02DF02", "00A4000C022F01", "00A4000C022F01", "0084000008"}},
-        {"CardOS7", [&] { return updater.CardOS7(rndIcc, rndIfd); },
+        {"CardOS7",
+         [&] { return updater.CardOS7(rndIcc, rndIfd); },
          {"00A4000C023F00", "0084000008"}},
     };
     for (const Step& step : steps)
@@ -374,6 +419,21 @@ TEST_F(CardOsRenewal, CardStepsSendTheirCommandsByteForByte)
     EXPECT_EQ(chDs, "9000");
     EXPECT_EQ(caCs, "9000");
     EXPECT_EQ(chAut, "9000");
+
+    // The certificate files' SELECT answers go to the server whatever they are.
+    wrapper->CloseSession();
+    EditCards(
+        [this](QuendrySim::CardSet& set)
+        {
+            auto& files = CardOfType(set, kCardOsType).files;
+            files.erase(std::remove_if(files.begin(), files.end(),
+                                       [](const auto& file)
+                                       { return file.path == "3F00/DF01/C000"; }),
+                        files.end());
+        });
+    OpenCard(kCardOsType);
+    EXPECT_TRUE(updater.CardOS0(efVersion, chDs, caCs, rndIcc, rndIfd));
+    EXPECT_EQ(chDs, "6A82");
     wrapper->CloseSession();
 }
 

@@ -19,7 +19,9 @@ const std::pair<const char*, std::string> kAnswers[] = {
     {"80050000", "9000"},
     {"80060000", "6A8290001122334455"},
     {"80070000", "990290008E0811229000"},
-    {"80080000", "990290008E08" "11223344AABBCC00" "9000"},
+    {"80080000", "990290008E08"
+                 "11223344AABBCC00"
+                 "9000"},
 };
 
 class CommandLayer : public RenewalFixture
@@ -93,19 +95,35 @@ TEST_F(CommandLayer, SendApduListChecksEverySecureMessagingAnswer)
         size_t sent;
     } cases[] = {
         {"good answer", "80040000", kMac, true, {}, 1},
-        {"lower-case MAC item", "80040000", "11223344aabbccdd", false, {"apdu mac verify error"}, 1},
+        {"lower-case MAC item",
+         "80040000",
+         "11223344aabbccdd",
+         false,
+         {"apdu mac verify error"},
+         1},
         {"status word only", "80050000", kMac, false, {"apdu response invalid length"}, 1},
-        {"no status object", "80060000", kMac, false,
-         {"apdu response hat keine TLV Struktur"}, 1},
-        {"MAC cut short", "80070000", kMac, false,
-         {"apdu response hat ung\xC3\xBCltige L\xC3\xA4nge"}, 1},
+        {"no status object", "80060000", kMac, false, {"apdu response hat keine TLV Struktur"}, 1},
+        {"MAC cut short",
+         "80070000",
+         kMac,
+         false,
+         {"apdu response hat ung\xC3\xBCltige L\xC3\xA4nge"},
+         1},
         {"other MAC", "80080000", kMac, false, {"apdu mac verify error"}, 1},
         {"MAC at the end once the status is removed", "80040000;9000", kMac, true, {}, 1},
         {"unchecked item then checked", "|80010000||80040000|", "x|" + kMac, true, {}, 2},
-        {"counts differ", "80040000|80040000|80040000", kMac + "|" + kMac, false,
-         {"error apdulist length != resplist length"}, 0},
-        {"failing status", "80010000;9000|80040000", "x|" + kMac, false,
-         {"APDU Error: 6A82", "In data: 80010000", "error sending APDU from persodata"}, 1},
+        {"counts differ",
+         "80040000|80040000|80040000",
+         kMac + "|" + kMac,
+         false,
+         {"error apdulist length != resplist length"},
+         0},
+        {"failing status",
+         "80010000;9000|80040000",
+         "x|" + kMac,
+         false,
+         {"APDU Error: 6A82", "In data: 80010000", "error sending APDU from persodata"},
+         1},
         {"two empty lists", "", "", true, {}, 0},
     };
     for (const auto& c : cases)

@@ -1,7 +1,7 @@
 // Decoding persodata scripts and the command lists made from them.
 
-#include "core/codec/Base64.h"
 #include "online/PersoData.h"
+#include "core/codec/Base64.h"
 
 #include <gtest/gtest.h>
 

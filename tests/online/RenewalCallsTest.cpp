@@ -20,8 +20,8 @@ std::string Pretty(const Members& members)
     for (size_t i = 0; i < members.size(); ++i)
     {
         const std::string& value = members[i].second;
-        body += (i ? ",\n    \"" : "\n    \"") + members[i].first + "\": " +
-                (value.rfind('=', 0) == 0 ? value.substr(1) : "\"" + value + "\"");
+        body += (i ? ",\n    \"" : "\n    \"") + members[i].first +
+                "\": " + (value.rfind('=', 0) == 0 ? value.substr(1) : "\"" + value + "\"");
     }
     return body + "\n}";
 }
@@ -73,60 +73,116 @@ std::vector<Call> EveryStep()
                             "\"MR\", \"pkCgaAuth\": \"PG\", \"persoDataPinPuk\": \"PP\", "
                             "\"persoData\": \"PD\", \"cinCsn\": \"CC\", \"encCert\": \"EC\"}";
     return {
-        {"Cardos0", "CertUpdateCardos0",
+        {"Cardos0",
+         "CertUpdateCardos0",
          [](C& c, Outputs& o) { return c.CertUpdateCardos0("i", "e", "d", "c", "r", "f", o[0]); },
-         {{"idicc", "i"}, {"ef_version", "e"}, {"C_X509_CH_DS", "d"}, {"C_X509_CA_CS", "c"},
-          {"rndicc", "r"}, {"RND_IFD", "f"}},
-         all, {"A1"}},
-        {"Cardos0a", "CertUpdateCardos0a",
+         {{"idicc", "i"},
+          {"ef_version", "e"},
+          {"C_X509_CH_DS", "d"},
+          {"C_X509_CA_CS", "c"},
+          {"rndicc", "r"},
+          {"RND_IFD", "f"}},
+         all,
+         {"A1"}},
+        {"Cardos0a",
+         "CertUpdateCardos0a",
          [](C& c, Outputs&) { return c.CertUpdateCardos0a("i", "e"); },
-         {{"idicc", "i"}, {"ef_version", "e"}}, "", {}},
-        {"Cardos1", "CertUpdateCardos1",
+         {{"idicc", "i"}, {"ef_version", "e"}},
+         "",
+         {}},
+        {"Cardos1",
+         "CertUpdateCardos1",
          [](C& c, Outputs& o) { return c.CertUpdateCardos1("s", o[0]); },
-         {{"auth_icc_sig", "s"}}, all, {"0C"}},
-        {"Cardos2", "CertUpdateCardos2",
+         {{"auth_icc_sig", "s"}},
+         all,
+         {"0C"}},
+        {"Cardos2",
+         "CertUpdateCardos2",
          [](C& c, Outputs& o) { return c.CertUpdateCardos2("p", o[0]); },
-         {{"sm_pubkey_ss", "p"}}, all, {"PC"}},
-        {"Cardos3", "CertUpdateCardos3",
+         {{"sm_pubkey_ss", "p"}},
+         all,
+         {"PC"}},
+        {"Cardos3",
+         "CertUpdateCardos3",
          [](C& c, Outputs& o) { return c.CertUpdateCardos3("i", "e", "h", "a", "r", "f", o[0]); },
-         {{"idicc", "i"}, {"ef_version", "e"}, {"C_X509_CH_AUT", "h"},
-          {"C_X509_CA_CS_AUT", "a"}, {"rndicc", "r"}, {"RND_IFD", "f"}},
-         all, {"A1"}},
-        {"Cardos4", "CertUpdateCardos4",
+         {{"idicc", "i"},
+          {"ef_version", "e"},
+          {"C_X509_CH_AUT", "h"},
+          {"C_X509_CA_CS_AUT", "a"},
+          {"rndicc", "r"},
+          {"RND_IFD", "f"}},
+         all,
+         {"A1"}},
+        {"Cardos4",
+         "CertUpdateCardos4",
          [](C& c, Outputs& o) { return c.CertUpdateCardos4("n", o[0], o[1]); },
-         {{"auth_icc_enc", "n"}}, all, {"PC", "PK"}},
-        {"Cardos5", "CertUpdateCardos5",
+         {{"auth_icc_enc", "n"}},
+         all,
+         {"PC", "PK"}},
+        {"Cardos5",
+         "CertUpdateCardos5",
          [](C& c, Outputs& o) { return c.CertUpdateCardos5("i", "r", "f", o[0]); },
-         {{"idicc", "i"}, {"rndicc", "r"}, {"RND_IFD", "f"}}, all, {"A1"}},
-        {"Cardos6", "CertUpdateCardos6",
+         {{"idicc", "i"}, {"rndicc", "r"}, {"RND_IFD", "f"}},
+         all,
+         {"A1"}},
+        {"Cardos6",
+         "CertUpdateCardos6",
          [](C& c, Outputs& o) { return c.CertUpdateCardos6("m", o[0]); },
-         {{"auth_icc_mf", "m"}}, all, {"0C"}},
-        {"Cardos7", "CertUpdateCardos7", [](C& c, Outputs&) { return c.CertUpdateCardos7(); },
-         {}, "{}", {}},
-        {"Acos1a", "CertUpdateAcos1a",
+         {{"auth_icc_mf", "m"}},
+         all,
+         {"0C"}},
+        {"Cardos7",
+         "CertUpdateCardos7",
+         [](C& c, Outputs&) { return c.CertUpdateCardos7(); },
+         {},
+         "{}",
+         {}},
+        {"Acos1a",
+         "CertUpdateAcos1a",
          [](C& c, Outputs&) { return c.CertUpdateAcos1a("i", "n", "b"); },
          {{"genSigSession", "=false"}, {"idicc", "i"}, {"epa_cardnr", "n"}, {"epa_blz", "b"}},
-         "", {}},
-        {"Acos1", "CertUpdateAcos1",
+         "",
+         {}},
+        {"Acos1",
+         "CertUpdateAcos1",
          [](C& c, Outputs& o) {
-             return c.CertUpdateAcos1("i", "n", "b", "ri", "rf", "id", "s", "pk", o[0], o[1],
-                                      o[2], o[3]);
+             return c.CertUpdateAcos1("i", "n", "b", "ri", "rf", "id", "s", "pk", o[0], o[1], o[2],
+                                      o[3]);
          },
-         {{"genSigSession", "=true"}, {"idicc", "i"}, {"epa_cardnr", "n"}, {"epa_blz", "b"},
-          {"rnd_icc", "ri"}, {"rnd_ifd", "rf"}, {"id_ifd", "id"}, {"auth_icc_sig", "s"},
+         {{"genSigSession", "=true"},
+          {"idicc", "i"},
+          {"epa_cardnr", "n"},
+          {"epa_blz", "b"},
+          {"rnd_icc", "ri"},
+          {"rnd_ifd", "rf"},
+          {"id_ifd", "id"},
+          {"auth_icc_sig", "s"},
           {"pk_icc_auth", "pk"}},
-         all, {"A1", "MC", "MR", "PG"}},
-        {"Acos2", "CertUpdateAcos2",
+         all,
+         {"A1", "MC", "MR", "PG"}},
+        {"Acos2",
+         "CertUpdateAcos2",
          [](C& c, Outputs& o) { return c.CertUpdateAcos2("rb", "cp", o[0], o[1]); },
-         {{"response_rb", "rb"}, {"response_cp", "cp"}}, all, {"PC", "PP"}},
-        {"Acos3", "CertUpdateAcos3",
+         {{"response_rb", "rb"}, {"response_cp", "cp"}},
+         all,
+         {"PC", "PP"}},
+        {"Acos3",
+         "CertUpdateAcos3",
          [](C& c, Outputs& o) { return c.CertUpdateAcos3("ri", "vk", "rf", o[0]); },
-         {{"rndIcc", "ri"}, {"rndIfd", "rf"}, {"vkDecSm", "vk"}}, all, {"A1"}},
-        {"Acos4", "CertUpdateAcos4",
+         {{"rndIcc", "ri"}, {"rndIfd", "rf"}, {"vkDecSm", "vk"}},
+         all,
+         {"A1"}},
+        {"Acos4",
+         "CertUpdateAcos4",
          [](C& c, Outputs& o) { return c.CertUpdateAcos4("ai", o[0], o[1], o[2]); },
-         {{"authIcc", "ai"}}, all, {"PC", "PP", "PD"}},
-        {"AcosNoSM", "CertUpdateAcosNoSM",
-         [](C& c, Outputs& o) { return c.CertUpdateAcosNoSM(o[0], o[1]); }, {}, all,
+         {{"authIcc", "ai"}},
+         all,
+         {"PC", "PP", "PD"}},
+        {"AcosNoSM",
+         "CertUpdateAcosNoSM",
+         [](C& c, Outputs& o) { return c.CertUpdateAcosNoSM(o[0], o[1]); },
+         {},
+         all,
          {"CC", "EC"}},
         {"Done", "CertUpdateDone", [](C& c, Outputs&) { return c.CertUpdateDone(); }, {}, "", {}},
     };
@@ -148,8 +204,8 @@ TEST_F(RenewalCallsTest, EveryStepSendsItsMembersToItsPathAndHandsOutItsAnswer)
         EXPECT_TRUE(sent.knownSession);
         EXPECT_EQ(sent.body, Pretty(call.request));
         EXPECT_EQ(outputs, call.outputs);
-        EXPECT_EQ(log.At("MESSAGE"), std::vector<LogLine>({{"MESSAGE", std::string(call.logName) +
-                                                                               " OK"}}));
+        EXPECT_EQ(log.At("MESSAGE"),
+                  std::vector<LogLine>({{"MESSAGE", std::string(call.logName) + " OK"}}));
     }
 }
 
@@ -170,8 +226,11 @@ TEST_F(RenewalCallsTest, TheUpdateCheckSendsTheCardTypeAsANumberAndReadsThreeFla
     EXPECT_TRUE(newSig);
     const auto sent = server.Requests().back();
     EXPECT_EQ(sent.requestLine, "POST /OnlineServicesTNG/v1/CertUpdate HTTP/1.1");
-    EXPECT_EQ(sent.body, Pretty({{"cardType", "=7"}, {"cin", "CIN"}, {"csn", "CSN"},
-                                 {"encSerial", "1"}, {"sigSerial", "2"}}));
+    EXPECT_EQ(sent.body, Pretty({{"cardType", "=7"},
+                                 {"cin", "CIN"},
+                                 {"csn", "CSN"},
+                                 {"encSerial", "1"},
+                                 {"sigSerial", "2"}}));
     EXPECT_EQ(log.At("MESSAGE").back().second, "Sessionid=" + client->GetSessionId());
 
     const struct
@@ -197,8 +256,8 @@ TEST_F(RenewalCallsTest, TheUpdateCheckSendsTheCardTypeAsANumberAndReadsThreeFla
         SCOPED_TRACE(c.answer);
         log.Clear();
         EXPECT_EQ(Check(c.answer), c.result);
-        EXPECT_EQ(log.Errors(), c.error.empty() ? std::vector<std::string>{}
-                                                : std::vector<std::string>{c.error});
+        EXPECT_EQ(log.Errors(),
+                  c.error.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.error});
         EXPECT_EQ(newEnc, c.error.empty());
     }
 }
@@ -218,24 +277,38 @@ TEST_F(RenewalCallsTest, MissingOrEmptyAnswersFailWithTheStepsOwnTexts)
         std::function<bool()> run;
         std::vector<std::string> errors;
     } cases[] = {
-        {"no authIfd", "CertUpdate/Cardos0", Json("{\"authIfd\": 5}"),
+        {"no authIfd",
+         "CertUpdate/Cardos0",
+         Json("{\"authIfd\": 5}"),
          [&] { return client->CertUpdateCardos0("", "", "", "", "", "", a); },
          {"error json object has no authifd element"}},
-        {"empty persoDataCert", "CertUpdate/Cardos2", Json("{\"persoDataCert\": \"\"}"),
-         [&] { return client->CertUpdateCardos2("", a); }, {"error CertUpdateCardos2"}},
-        {"no persoDataKey", "CertUpdate/Cardos4", Json("{\"persoDataCert\": \"P\"}"),
+        {"empty persoDataCert",
+         "CertUpdate/Cardos2",
+         Json("{\"persoDataCert\": \"\"}"),
+         [&] { return client->CertUpdateCardos2("", a); },
+         {"error CertUpdateCardos2"}},
+        {"no persoDataKey",
+         "CertUpdate/Cardos4",
+         Json("{\"persoDataCert\": \"P\"}"),
          [&] { return client->CertUpdateCardos4("", a, b); },
          {"error json object has no persoDataKey element"}},
-        {"empty persoDataKey", "CertUpdate/Cardos4",
+        {"empty persoDataKey",
+         "CertUpdate/Cardos4",
          Json("{\"persoDataCert\": \"P\", \"persoDataKey\": \"\"}"),
          [&] { return client->CertUpdateCardos4("", a, b); },
          {"error CertUpdateCardos4 - persoDataKey was empty"}},
-        {"Cardos7 with an empty body", "CertUpdate/Cardos7", Json(""),
-         [&] { return client->CertUpdateCardos7(); }, {"error parsing json"}},
-        {"Cardos1 status 500", "CertUpdate/Cardos1", Json("{\"mac_request\": \"0C\"}", 500),
+        {"Cardos7 with an empty body",
+         "CertUpdate/Cardos7",
+         Json(""),
+         [&] { return client->CertUpdateCardos7(); },
+         {"error parsing json"}},
+        {"Cardos1 status 500",
+         "CertUpdate/Cardos1",
+         Json("{\"mac_request\": \"0C\"}", 500),
          [&] { return client->CertUpdateCardos1("", a); },
          {"error in webcall CertUpdateCardos1 invalid statuscode=500"}},
-        {"Acos1 without macRb", "CertUpdate/Acos1",
+        {"Acos1 without macRb",
+         "CertUpdate/Acos1",
          Json("{\"authIfd\": \"A\", \"macCp\": \"C\", \"pkCgaAuth\": \"G\"}"),
          [&] { return client->CertUpdateAcos1("", "", "", "", "", "", "", "", a, b, c, d); },
          {}},

@@ -270,9 +270,11 @@ void AddCardOsFiles(Card& card, const ByteVector& caCertificate)
 void AddFiles(Card& card, int cardType, const ByteVector& caCertificate)
 {
     const bool cardOs = cardType == 7;
-    card.files.push_back(
-        {cardOs ? "3F00/D001" : "3F00/DF71/D001", cardOs ? 1 : 0, false, SerialBytes(card.serial),
-         {}});
+    card.files.push_back({cardOs ? "3F00/D001" : "3F00/DF71/D001",
+                          cardOs ? 1 : 0,
+                          false,
+                          SerialBytes(card.serial),
+                          {}});
     ByteVector chipId = RandomBytes(8);
     if (cardType <= 2)
     {

@@ -224,8 +224,8 @@ bool IsCardOsChip(const Card& card)
     return card.model.compare(0, 6, "CardOS") == 0;
 }
 
-std::optional<ByteVector> CardOsCommand(Card& card, CardRuntime& runtime,
-                                        const ByteVector& command, bool& changed)
+std::optional<ByteVector> CardOsCommand(Card& card, CardRuntime& runtime, const ByteVector& command,
+                                        bool& changed)
 {
     if (command.size() < 4)
         return std::nullopt;

@@ -15,6 +15,6 @@ struct CardRuntime;
 bool IsCardOsChip(const Card& card);
 // The answer, or nothing when the plain file system answers the command. changed tells that
 // the card's files or objects were written.
-std::optional<ByteVector> CardOsCommand(Card& card, CardRuntime& runtime,
-                                        const ByteVector& command, bool& changed);
+std::optional<ByteVector> CardOsCommand(Card& card, CardRuntime& runtime, const ByteVector& command,
+                                        bool& changed);
 } // namespace QuendrySim

@@ -13,9 +13,9 @@
 
 namespace
 {
+using QuendrySim::OpenSslPtr;
 using SimTest::Bytes;
 using SimTest::Hex;
-using QuendrySim::OpenSslPtr;
 
 constexpr int kCardOs = 7;
 const ByteVector kRndIfd = {1, 2, 3, 4, 5, 6, 7, 8};
@@ -58,8 +58,8 @@ protected:
         const ByteVector proof = SimKeys::TerminalProof(key, rndIcc, kRndIfd);
         data.insert(data.end(), proof.begin(), proof.end());
         channel = {SimKeys::SessionMacKey(key, rndIcc, kRndIfd), 0};
-        const std::string answer = Send("00820081" + Hex({static_cast<unsigned char>(data.size())}) +
-                                        Hex(data) + "00");
+        const std::string answer =
+            Send("00820081" + Hex({static_cast<unsigned char>(data.size())}) + Hex(data) + "00");
         if (answer == Hex(SimKeys::CardProof(key, rndIcc, kRndIfd)) + "9000")
             return "9000";
         return answer;
@@ -72,8 +72,8 @@ protected:
         if (answer.size() < 2 || answer[answer.size() - 2] != 0x90)
             return Hex(answer);
         ByteVector data;
-        const bool good = SimKeys::OpenAnswer(channel, ByteVector(answer.begin(), answer.end() - 2),
-                                              data);
+        const bool good =
+            SimKeys::OpenAnswer(channel, ByteVector(answer.begin(), answer.end() - 2), data);
         return good ? "ok:" + Hex(data) : "bad mac";
     }
 
@@ -120,8 +120,8 @@ TEST_F(CardOsChip, ProtectedCommandsCountAndEndTheSessionOnAnyFault)
     ASSERT_EQ(Authenticate("DF01", channel), "9000");
     CK_BYTE atr[64];
     CK_ULONG length = sizeof atr;
-    ASSERT_EQ(CKR_OK, module.Vendor<CK_C_CardAttribute>("C_CardAttribute")(session, "Reset", atr,
-                                                                           &length));
+    ASSERT_EQ(CKR_OK,
+              module.Vendor<CK_C_CardAttribute>("C_CardAttribute")(session, "Reset", atr, &length));
     EXPECT_EQ(Protected(channel, readKey), "6988") << "a reset ends the session";
 }
 
@@ -140,8 +140,8 @@ TEST_F(CardOsChip, WritesStayInsideTheAuthenticatedDfAndShowAsObjects)
     OpenSslPtr<EVP_PKEY> key(EVP_RSA_gen(2048));
     ASSERT_TRUE(key);
     OpenSslPtr<PKCS8_PRIV_KEY_INFO> info(EVP_PKEY2PKCS8(key.get()));
-    const ByteVector pkcs8 =
-        QuendrySim::Encoded([&](unsigned char** p) { return i2d_PKCS8_PRIV_KEY_INFO(info.get(), p); });
+    const ByteVector pkcs8 = QuendrySim::Encoded(
+        [&](unsigned char** p) { return i2d_PKCS8_PRIV_KEY_INFO(info.get(), p); });
     EXPECT_EQ(Send("00A4000C023F00"), "9000");
     EXPECT_EQ(Send("00A4000C02DF02"), "9000");
     ASSERT_EQ(Authenticate("DF02", channel), "9000");

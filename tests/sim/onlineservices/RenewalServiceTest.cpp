@@ -1,8 +1,8 @@
 // The renewal service of the simulated server seen from a plain HTTP client: runs keep their
 // order, and what the card proves is checked with the shared test keys.
 
-#include "sim/onlineservices/LoopbackServer.h"
 #include "sim/onlineservices/RenewalService.h"
+#include "sim/onlineservices/LoopbackServer.h"
 #include "sim/testkeys/TestKeys.h"
 
 #include <httplib.h>
@@ -61,8 +61,8 @@ protected:
     std::string Cardos0Body() const
     {
         return R"({"idicc": ")" + HexText(kChipId) + R"(", "ef_version": "05030001", )" +
-               R"("C_X509_CH_DS": "9000", "C_X509_CA_CS": "9000", "rndicc": ")" +
-               HexText(kRndIcc) + R"(", "RND_IFD": ")" + HexText(kRndIfd) + R"("})";
+               R"("C_X509_CH_DS": "9000", "C_X509_CA_CS": "9000", "rndicc": ")" + HexText(kRndIcc) +
+               R"(", "RND_IFD": ")" + HexText(kRndIfd) + R"("})";
     }
 
     OnlineServicesSim::TestPki pki;
@@ -103,8 +103,8 @@ TEST_F(RenewalServiceTest, TheCardMustProveItsKeyBeforeAProtectedCommandComes)
     expected.insert(expected.end(), proof.begin(), proof.end());
     EXPECT_EQ(answer["authIfd"].GetString(), HexText(expected));
 
-    const Bytes wrong = SimKeys::CardProof(SimKeys::CardKey("CardOS", kChipId, "DF02"), kRndIcc,
-                                           kRndIfd);
+    const Bytes wrong =
+        SimKeys::CardProof(SimKeys::CardKey("CardOS", kChipId, "DF02"), kRndIcc, kRndIfd);
     EXPECT_EQ(Step(session, "Cardos1", R"({"auth_icc_sig": ")" + HexText(wrong) + "\"}", answer),
               400);
     const Bytes right = SimKeys::CardProof(key, kRndIcc, kRndIfd);
@@ -116,9 +116,9 @@ TEST_F(RenewalServiceTest, TheCardMustProveItsKeyBeforeAProtectedCommandComes)
     SimKeys::PlainCommand plain;
     ASSERT_TRUE(SimKeys::OpenCommand(channel, command, plain));
     EXPECT_EQ(plain.ins, 0xB4) << "read the signature key's public key";
-    EXPECT_EQ(Step(session, "Cardos2", R"({"sm_pubkey_ss": "990290008E080000000000000000"})",
-                   answer),
-              400)
+    EXPECT_EQ(
+        Step(session, "Cardos2", R"({"sm_pubkey_ss": "990290008E080000000000000000"})", answer),
+        400)
         << "an answer the card did not make";
 }
 } // namespace
