@@ -52,6 +52,19 @@ bool IssuedBy(const ByteVector& der, X509* ca)
     return issued;
 }
 
+struct FailureCase
+{
+    std::string name;
+    std::string step; // the server step whose answer is broken, or empty
+    StepFault fault;
+    int failingCardStep;     // the card step whose first transmission fails, or -1
+    const char* removedFile; // a file the card lacks, or null
+    std::string lastRequest;
+    std::string errorText;
+    bool signatureRenewed;
+    bool newSig;
+};
+
 class CardOsRenewal : public RenewalFixture
 {
 protected:
@@ -79,6 +92,9 @@ protected:
         return signs && tokentest::VerifyCardSignature(card.FindObject(certificate)->value, input,
                                                        signature);
     }
+
+    void RunFailureCases(const std::vector<FailureCase>& cases,
+                         const std::vector<size_t>& firstCommands);
 
     bool LogHasError(const std::string& text)
     {
@@ -216,19 +232,6 @@ std::vector<size_t> FirstCommandOfEachCardStep(const std::vector<QuendrySim::Cal
     return starts; // CardOS0 to CardOS9
 }
 
-struct FailureCase
-{
-    std::string name;
-    std::string step; // the server step whose answer is broken, or empty
-    StepFault fault;
-    int failingCardStep;     // the card step whose first transmission fails, or -1
-    const char* removedFile; // a file the card lacks, or null
-    std::string lastRequest;
-    std::string errorText;
-    bool signatureRenewed;
-    bool newSig;
-};
-
 // A wrong MAC of the last answer is found only after the card has written everything.
 FailureCase ServerFault(const char* step, RenewalFault kind, const char* member,
                         const char* errorText)
@@ -247,10 +250,10 @@ FailureCase ServerFault(const char* step, RenewalFault kind, const char* member,
             name != "Cardos0a"};
 }
 
-std::vector<FailureCase> FailureCases()
+std::vector<FailureCase> SignaturePartServerFaults()
 {
     using F = RenewalFault;
-    std::vector<FailureCase> cases = {
+    return {
         ServerFault("CertUpdate", F::Status, "",
                     "error in webcall CertUpdateCheck invalid statuscode=500"),
         ServerFault("Cardos0", F::Status, "",
@@ -266,6 +269,14 @@ std::vector<FailureCase> FailureCases()
         ServerFault("Cardos2", F::CutScript, "", "Error parsing sig cert persodata"),
         ServerFault("Cardos2", F::WrongFile, "", "Error executing sig cert persodata"),
         ServerFault("Cardos2", F::Misdirected, "", "apdu response invalid length"),
+    };
+}
+
+std::vector<FailureCase> LaterServerFaults()
+{
+    using F = RenewalFault;
+    return {
+        ServerFault("Cardos0a", F::Status, "", "error in webcall: invalid statuscode=500"),
         ServerFault("Cardos3", F::MissingMember, "", "error json object has no authifd element"),
         ServerFault("Cardos3", F::EmptyValue, "", "authIfd is empty"),
         ServerFault("Cardos4", F::MissingMember, "persoDataKey",
@@ -283,7 +294,12 @@ std::vector<FailureCase> FailureCases()
         ServerFault("Cardos6", F::Misdirected, "", "error writing CIN/CSN"),
         ServerFault("Cardos7", F::Status, "",
                     "error in webcall CertUpdateCardos7 invalid statuscode=500"),
-        ServerFault("Cardos0a", F::Status, "", "error in webcall: invalid statuscode=500"),
+    };
+}
+
+std::vector<FailureCase> CardFaults()
+{
+    std::vector<FailureCase> cases = {
         {"no version file",
          "",
          {},
@@ -323,14 +339,12 @@ std::vector<FailureCase> FailureCases()
     return cases;
 }
 
-TEST_F(CardOsRenewal, AFailureAtAnyStepEndsTheRunThere)
+// Each case runs on the card as generated: the run returns false, no request follows the
+// failing step, Done is not sent, and every file holds what it held or what was meant for it.
+void CardOsRenewal::RunFailureCases(const std::vector<FailureCase>& cases,
+                                    const std::vector<size_t>& firstCommands)
 {
-    env.ClearCalls();
-    ASSERT_TRUE(Renew(RenewalScenario{}));
-    const std::vector<size_t> firstCommands = FirstCommandOfEachCardStep(env.Calls());
-    ASSERT_EQ(firstCommands.size(), 10u);
-
-    for (const FailureCase& c : FailureCases())
+    for (const FailureCase& c : cases)
     {
         SCOPED_TRACE(c.name);
         ResetCard(original, kCardOsType,
@@ -345,7 +359,7 @@ TEST_F(CardOsRenewal, AFailureAtAnyStepEndsTheRunThere)
                   });
         if (c.failingCardStep >= 0)
             AddFault("C_CardTransmit", CKR_DEVICE_ERROR,
-                     static_cast<int>(firstCommands[c.failingCardStep]));
+                     static_cast<int>(firstCommands.at(c.failingCardStep)));
         RenewalScenario scenario;
         scenario.newSigCert = c.newSig;
         if (!c.step.empty())
@@ -377,6 +391,25 @@ TEST_F(CardOsRenewal, AFailureAtAnyStepEndsTheRunThere)
                                     FileData(before, "3F00/DF02/2F01"), run.encryptionCertificate));
         EXPECT_EQ(FileData(card, "3F00/D001"), FileData(before, "3F00/D001"));
     }
+}
+
+TEST_F(CardOsRenewal, AServerFaultInTheSignaturePartEndsTheRunThere)
+{
+    RunFailureCases(SignaturePartServerFaults(), {});
+}
+
+TEST_F(CardOsRenewal, AServerFaultLaterEndsTheRunThere)
+{
+    RunFailureCases(LaterServerFaults(), {});
+}
+
+TEST_F(CardOsRenewal, ACardFaultAtAnyCardStepEndsTheRunThere)
+{
+    env.ClearCalls();
+    ASSERT_TRUE(Renew(RenewalScenario{}));
+    const std::vector<size_t> firstCommands = FirstCommandOfEachCardStep(env.Calls());
+    ASSERT_EQ(firstCommands.size(), 10u);
+    RunFailureCases(CardFaults(), firstCommands);
 }
 
 TEST_F(CardOsRenewal, CardStepsSendTheirCommandsByteForByte)
