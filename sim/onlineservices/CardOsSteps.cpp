@@ -11,6 +11,8 @@
 #include <openssl/rsa.h>
 #include <openssl/x509.h>
 
+#include <algorithm>
+
 namespace OnlineServicesSim
 {
 namespace

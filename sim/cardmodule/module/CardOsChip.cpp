@@ -7,6 +7,8 @@
 
 #include <openssl/x509.h>
 
+#include <algorithm>
+
 namespace QuendrySim
 {
 namespace
