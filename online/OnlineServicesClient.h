@@ -5,7 +5,10 @@
 #include <rapidjson/document.h>
 
 #include <map>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 // The string members of a generic step's answer, by name.
 using StepAnswer = std::map<std::string, std::string>;
@@ -49,4 +52,61 @@ private:
 
     std::string baseAddress;
     std::string sessionId;
+
+    // Certificate renewal (RenewalCalls.cpp).
+public:
+    // Opens the renewal session; true when the server has an update for the card.
+    bool CertUpdateCheck(int cardType, const std::string& cin, const std::string& csn,
+                         const std::string& encSerial, const std::string& sigSerial,
+                         bool& newEncCertFound, bool& newSigCertFound);
+    bool CertUpdateCardos0(const std::string& idicc, const std::string& efVersion,
+                           const std::string& chDs, const std::string& caCs,
+                           const std::string& rndIcc, const std::string& rndIfd,
+                           std::string& authIfd);
+    bool CertUpdateCardos0a(const std::string& idicc, const std::string& efVersion);
+    bool CertUpdateCardos1(const std::string& authIccSig, std::string& macRequest);
+    bool CertUpdateCardos2(const std::string& smPubkeySs, std::string& persoDataCert);
+    bool CertUpdateCardos3(const std::string& idicc, const std::string& efVersion,
+                           const std::string& chAut, const std::string& caCsAut,
+                           const std::string& rndIcc, const std::string& rndIfd,
+                           std::string& authIfd);
+    bool CertUpdateCardos4(const std::string& authIccEnc, std::string& persoDataCert,
+                           std::string& persoDataKey);
+    bool CertUpdateCardos5(const std::string& idicc, const std::string& rndIcc,
+                           const std::string& rndIfd, std::string& authIfd);
+    bool CertUpdateCardos6(const std::string& authIccMf, std::string& macRequest);
+    bool CertUpdateCardos7();
+    bool CertUpdateAcos1a(const std::string& idicc, const std::string& epaCardnr,
+                          const std::string& epaBlz);
+    bool CertUpdateAcos1(const std::string& idicc, const std::string& epaCardnr,
+                         const std::string& epaBlz, const std::string& rndIcc,
+                         const std::string& rndIfd, const std::string& idIfd,
+                         const std::string& authIccSig, const std::string& pkIccAuth,
+                         std::string& authIfd, std::string& macCp, std::string& macRb,
+                         std::string& pkCgaAuth);
+    bool CertUpdateAcos2(const std::string& responseRb, const std::string& responseCp,
+                         std::string& persoDataCert, std::string& persoDataPinPuk);
+    bool CertUpdateAcos3(const std::string& rndIcc, const std::string& vkDecSm,
+                         const std::string& rndIfd, std::string& authIfd);
+    bool CertUpdateAcos4(const std::string& authIcc, std::string& persoDataCert,
+                         std::string& persoDataPinPuk, std::string& persoData);
+    bool CertUpdateAcosNoSM(std::string& cinCsn, std::string& encCert);
+    bool CertUpdateDone();
+
+private:
+    using RequestMembers = std::vector<std::pair<const char*, std::string>>;
+    // An answer member the written-out style requires, copied out when present.
+    struct RequiredMember
+    {
+        const char* name;
+        std::string* value;
+        const char* emptyText; // logged when the value is empty; null: an empty value passes
+    };
+    bool RunRenewalStep(const char* step, const char* callName, const RequestMembers& members,
+                        const std::vector<RequiredMember>& required);
+    // The generic style; genSigSession, when set, goes first as a boolean.
+    bool RunGenericRenewalStep(const char* step, const char* callName,
+                               std::optional<bool> genSigSession, const RequestMembers& members,
+                               const std::vector<std::pair<const char*, std::string*>>& outputs);
+    static void AddMembers(rapidjson::Document& request, const RequestMembers& members);
 };

@@ -277,12 +277,25 @@ ByteVector SerialBytes(const std::string& serial)
     return bytes;
 }
 
+// The CardOS applications: the version record, the signature application DF01 with the
+// holder's and the CA's certificate, the encryption application DF02 with its certificate.
+void AddCardOsFiles(Card& card, const ByteVector& caCertificate)
+{
+    card.files.push_back({"3F00/0032", 0, true, {}, {{0x05, 0x03, 0x00, 0x01}}});
+    card.files.push_back({"3F00/DF01/C000", 0, false, card.FindObject("C.CH.SIG")->value, {}});
+    card.files.push_back({"3F00/DF01/C608", 0, false, caCertificate, {}});
+    card.files.push_back({"3F00/DF02/2F01", 0, false, card.FindObject("C.CH.EKEY")->value, {}});
+}
+
 // The card identifier file and the chip identifier where each chip family keeps them.
-void AddFiles(Card& card, int cardType)
+void AddFiles(Card& card, int cardType, const ByteVector& caCertificate)
 {
     const bool cardOs = cardType == 7;
-    card.files.push_back(
-        {cardOs ? "3F00/D001" : "3F00/DF71/D001", 0, false, SerialBytes(card.serial), {}});
+    card.files.push_back({cardOs ? "3F00/D001" : "3F00/DF71/D001",
+                          cardOs ? 1 : 0,
+                          false,
+                          SerialBytes(card.serial),
+                          {}});
     ByteVector chipId = RandomBytes(8);
     if (cardType <= 2)
     {
@@ -291,7 +304,10 @@ void AddFiles(Card& card, int cardType)
             {0, 0, Concat({chipId, SerialBytes(card.serial), {0x20, 0x11, 0x00}})});
     }
     if (cardOs)
+    {
+        AddCardOsFiles(card, caCertificate);
         card.files.push_back({"3F00/2F02", 0, false, Concat({{0x5A, 0x0A}, RandomBytes(10)}), {}});
+    }
     if (cardType >= 4 && cardType <= 6)
         card.files.push_back(
             {"3F00/D002", 2, false, Concat({{0x5A, 0x0A, 0x00, 0x40}, chipId}), {}});
@@ -332,7 +348,8 @@ bool MakeCard(int cardType, X509* caCertificate, EVP_PKEY* caKey, Card& card)
         AddKeyObjects(card, suffix, id, keySpec.type, pair, id == 1 ? "SIG" : "ENC");
     }
     AddInfoboxObjects(card, cardType, profile.container);
-    AddFiles(card, cardType);
+    AddFiles(card, cardType,
+             Encoded([&](unsigned char** p) { return i2d_X509(caCertificate, p); }));
     return true;
 }
 } // namespace

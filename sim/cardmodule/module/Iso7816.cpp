@@ -1,5 +1,7 @@
 #include "sim/cardmodule/module/Iso7816.h"
 
+#include "sim/cardmodule/module/CardOsChip.h"
+
 #include "sim/cardmodule/cardset/Hex.h"
 
 #include <openssl/rand.h>
@@ -10,34 +12,20 @@ namespace QuendrySim
 {
 namespace
 {
-constexpr uint16_t kOk = 0x9000;
 constexpr uint16_t kEndOfFile = 0x6282;
-constexpr uint16_t kWrongLength = 0x6700;
-constexpr uint16_t kIncompatibleFile = 0x6981;
-constexpr uint16_t kNoCurrentFile = 0x6986;
-constexpr uint16_t kFileNotFound = 0x6A82;
 constexpr uint16_t kRecordNotFound = 0x6A83;
 constexpr uint16_t kWrongParameters = 0x6A86;
 constexpr uint16_t kWrongOffset = 0x6B00;
-constexpr uint16_t kInsNotSupported = 0x6D00;
 constexpr uint16_t kClaNotSupported = 0x6E00;
 
 ByteVector Answer(ByteVector data, uint16_t status)
 {
-    data.push_back(static_cast<unsigned char>(status >> 8));
-    data.push_back(static_cast<unsigned char>(status & 0xFF));
-    return data;
+    return StatusAnswer(std::move(data), status);
 }
 
 ByteVector Status(uint16_t status)
 {
     return Answer({}, status);
-}
-
-std::string ParentOf(const std::string& path)
-{
-    size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(0, slash);
 }
 
 bool IsFolder(const Card& card, const std::string& path)
@@ -46,14 +34,6 @@ bool IsFolder(const Card& card, const std::string& path)
            std::any_of(card.files.begin(), card.files.end(),
                        [&](const auto& f)
                        { return f.path.compare(0, path.size() + 1, path + "/") == 0; });
-}
-
-CardFile* FileAt(Card& card, const std::string& path)
-{
-    for (auto& file : card.files)
-        if (file.path == path)
-            return &file;
-    return nullptr;
 }
 
 // A file id names the MF, a child of the current folder or a sibling of it.
@@ -149,12 +129,13 @@ ByteVector ReadRecord(Card& card, CardRuntime& runtime, const ByteVector& comman
     return Answer(file->records[command[2] - 1], kOk);
 }
 
-ByteVector GetChallenge(const ByteVector& command)
+ByteVector GetChallenge(CardRuntime& runtime, const ByteVector& command)
 {
     if (command.size() != 5 || command[4] == 0)
         return Status(kWrongLength);
     ByteVector challenge(command[4]);
     RAND_bytes(challenge.data(), static_cast<int>(challenge.size()));
+    runtime.challenge = challenge;
     return Answer(challenge, kOk);
 }
 
@@ -168,11 +149,38 @@ ByteVector GetChipId(const Card& card, const ByteVector& command)
 }
 } // namespace
 
-ByteVector ProcessApdu(Card& card, CardRuntime& runtime, const ByteVector& command)
+ByteVector StatusAnswer(ByteVector data, uint16_t status)
 {
+    data.push_back(static_cast<unsigned char>(status >> 8));
+    data.push_back(static_cast<unsigned char>(status & 0xFF));
+    return data;
+}
+
+std::string ParentOf(const std::string& path)
+{
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(0, slash);
+}
+
+CardFile* FileAt(Card& card, const std::string& path)
+{
+    for (auto& file : card.files)
+        if (file.path == path)
+            return &file;
+    return nullptr;
+}
+
+ByteVector ProcessApdu(Card& card, CardRuntime& runtime, const ByteVector& command, bool& changed)
+{
+    changed = false;
     for (const auto& fixed : card.apdus)
         if (fixed.command == command)
             return fixed.response;
+    if (IsCardOsChip(card))
+    {
+        if (std::optional<ByteVector> answer = CardOsCommand(card, runtime, command, changed))
+            return *answer;
+    }
     if (command.size() < 4)
         return Status(kWrongLength);
     const unsigned char cla = command[0];
@@ -190,7 +198,7 @@ ByteVector ProcessApdu(Card& card, CardRuntime& runtime, const ByteVector& comma
     case 0xB2:
         return ReadRecord(card, runtime, command);
     case 0x84:
-        return GetChallenge(command);
+        return GetChallenge(runtime, command);
     }
     return Status(kInsNotSupported);
 }

@@ -7,6 +7,7 @@
 #include "sim/cardmodule/cardset/AtomicFile.h"
 #include "sim/cardmodule/cardset/CardSet.h"
 #include "sim/cardmodule/module/CallLogLine.h"
+#include "sim/cardmodule/module/CardOsSession.h"
 #include "sim/cardmodule/module/PinEngine.h"
 #include "sim/cardmodule/module/Pkcs11Extra.h"
 
@@ -47,6 +48,8 @@ struct CardRuntime
     std::string currentFolder = "3F00";
     std::string currentFile;
     std::set<std::string> loggedIn;
+    ByteVector challenge; // the last GET CHALLENGE, until an authentication uses it
+    CardOsSession cardOs;
 };
 
 class Module

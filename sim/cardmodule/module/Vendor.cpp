@@ -74,9 +74,12 @@ CK_RV Module::CardTransmit(CK_SESSION_HANDLE handle, const CK_BYTE* command, CK_
     if (!command || length == 0 || !responseLength)
         return CKR_ARGUMENTS_BAD;
     line.AddHex("apdu", command, length);
-    ByteVector answer =
-        ProcessApdu(*card, m_runtime[session->slot], ByteVector(command, command + length));
+    bool changed = false;
+    ByteVector answer = ProcessApdu(*card, m_runtime[session->slot],
+                                    ByteVector(command, command + length), changed);
     line.AddHex("response", answer.data(), answer.size());
+    if (changed && !Save())
+        return CKR_DEVICE_ERROR;
     return CopyOut(answer, response, responseLength);
 }
 

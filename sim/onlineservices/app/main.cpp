@@ -1,7 +1,10 @@
 // quendry-onlineservices-sim [--port N] [--script FILE] [--tls FOLDER]
 // Serves the simulated online services on 127.0.0.1 until it is interrupted. With --tls it
-// makes a test CA and a server certificate and writes the CA to FOLDER/ca.pem for clients.
+// makes a test CA and a server certificate and writes the CA to FOLDER/ca.pem for clients. The
+// renewal service "CertUpdate" answers by itself, with certificates of a CA of its own; a script
+// reply for a call number still comes first.
 
+#include "sim/onlineservices/RenewalService.h"
 #include "sim/onlineservices/ScriptFile.h"
 #include "sim/onlineservices/Server.h"
 #include "sim/onlineservices/TestPki.h"
@@ -116,6 +119,14 @@ int main(int argc, char** argv)
     OnlineServicesSim::Server server;
     if (!arguments.scriptFile.empty() && !LoadScriptFile(server, arguments.scriptFile))
         return 1;
+    OnlineServicesSim::TestPki renewalCa;
+    if (!OnlineServicesSim::MakeTestPki("Quendry simulated renewal CA", renewalCa))
+    {
+        std::cerr << "cannot make the renewal CA\n";
+        return 1;
+    }
+    OnlineServicesSim::RenewalService renewal(renewalCa);
+    renewal.Install(server);
     const sigset_t waitMask = HoldInterrupts();
     server.SetObserver(
         [](const OnlineServicesSim::RecordedRequest& request)

@@ -146,4 +146,23 @@ TEST_F(SimExecutableTest, ABadScriptOrArgumentEndsWithAnError)
         EXPECT_NE(sim.Stop(), 0);
     }
 }
+
+TEST_F(SimExecutableTest, TheRenewalServiceOpensARun)
+{
+    SimProcess sim({});
+    const uint16_t port = PortOf(sim.ReadLine());
+    httplib::Client client("127.0.0.1", port);
+    const auto answer = client.Post(
+        "/OnlineServicesTNG/v1/CertUpdate",
+        R"({"cardType": 7, "cin": "471120240077", "csn": "1049", "encSerial": "1", "sigSerial": "2"})",
+        "application/json");
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->status, 200);
+    EXPECT_NE(answer->body.find("\"certUpdateFound\":true"), std::string::npos) << answer->body;
+    EXPECT_EQ(
+        client.Post("/OnlineServicesTNG/v1/CertUpdate/unknown/Done", "{}", "application/json")
+            ->status,
+        404);
+    EXPECT_EQ(sim.Stop(), 0);
+}
 } // namespace

@@ -1,0 +1,129 @@
+#pragma once
+
+// The renewal service "CertUpdate" of the simulated online services: the update check opens a
+// run, each card family's steps drive the card through it (CardOsSteps.cpp), "Done" closes it.
+// The server checks what the card proves with the keys of the shared test-key library and issues
+// real certificates for the card's keys with its CA.
+
+#include "sim/onlineservices/Server.h"
+#include "sim/onlineservices/TestPki.h"
+#include "sim/testkeys/SecureMessaging.h"
+
+#include <rapidjson/document.h>
+
+#include <functional>
+#include <map>
+#include <mutex>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace OnlineServicesSim
+{
+
+using Bytes = std::vector<unsigned char>;
+
+// A deliberate fault of one step's answer.
+enum class RenewalFault
+{
+    None,
+    Status,        // answered 500
+    MissingMember, // the member left out
+    EmptyValue,    // the member empty
+    BadBase64,     // the member no Base64 (or hexadecimal) text
+    WrongMac,      // a script whose last answer MAC is not the card's
+    CutScript,     // a script cut inside its last entry
+    Misdirected,   // authentication data or commands made with another key
+    WrongFile      // a script that selects a file the card does not have there
+};
+
+struct StepFault
+{
+    RenewalFault kind = RenewalFault::None;
+    std::string member; // empty: the step's first answer member
+};
+
+struct RenewalScenario
+{
+    bool certUpdateFound = true;
+    bool newEncCert = true;
+    bool newSigCert = true;
+    std::string holder = "Quendry Renewed Holder";
+    std::map<std::string, StepFault> faults; // by step name ("Cardos2", "Done")
+};
+
+// One renewal run as far as it went.
+struct RenewalRun
+{
+    RenewalScenario scenario;
+    int cardType = 0;
+    std::string cin;
+    std::string csn;
+    std::vector<std::string> steps; // the steps answered with 200, in order
+    Bytes signatureCertificate;     // DER of what the run issued
+    Bytes encryptionCertificate;
+    bool done = false;
+
+    // The family's working state.
+    Bytes chipId;
+    Bytes cardKey;
+    Bytes rndIcc;
+    Bytes rndIfd;
+    SimKeys::SmChannel channel;
+};
+
+using AnswerMembers = std::vector<std::pair<std::string, std::string>>;
+
+class RenewalService
+{
+public:
+    // Certificates are issued by the CA of ca.
+    explicit RenewalService(const TestPki& ca);
+    RenewalService(const RenewalService&) = delete;
+    RenewalService& operator=(const RenewalService&) = delete;
+
+    void SetScenario(const RenewalScenario& scenario);
+    // Sets the service's handlers on the server.
+    void Install(Server& server);
+    std::vector<RenewalRun> Runs() const;
+
+    // For the families' steps.
+    using StepBody = std::function<bool(RenewalRun& run, const rapidjson::Value& request,
+                                        const StepFault& fault, AnswerMembers& answer)>;
+    // The step that must come before: empty when the step does not belong in the run.
+    using Predecessor = std::function<std::string(const RenewalRun& run)>;
+    void AddStep(const std::string& step, Predecessor predecessor, StepBody body);
+    void AddFinalStep(const std::string& step) { finalSteps.insert(step); }
+    bool Issue(EVP_PKEY* key, const std::string& holder, Bytes& der) const;
+
+private:
+    Reply Check(const RecordedRequest& request, Sessions& sessions);
+    Reply Step(const std::string& step, const RecordedRequest& request, Sessions& sessions);
+
+    struct StepEntry
+    {
+        Predecessor predecessor;
+        StepBody body;
+    };
+    KeyPtr caKey;
+    CertificatePtr caCertificate;
+    mutable std::mutex mutex;
+    RenewalScenario scenario;
+    std::map<std::string, StepEntry> stepEntries;
+    std::set<std::string> finalSteps;
+    std::map<std::string, RenewalRun> runs; // by session id
+    std::vector<std::string> runOrder;
+};
+
+// The CardOS steps Cardos0 to Cardos7 and Cardos0a.
+void AddCardOsSteps(RenewalService& service);
+
+// Helpers of the steps.
+std::string HexText(const Bytes& bytes);
+bool FromHexText(const std::string& text, Bytes& bytes);
+std::string Base64Text(const Bytes& bytes);
+bool StringMember(const rapidjson::Value& request, const char* name, std::string& value);
+bool HexMember(const rapidjson::Value& request, const char* name, Bytes& value);
+
+} // namespace OnlineServicesSim

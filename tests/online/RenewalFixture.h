@@ -1,0 +1,83 @@
+#pragma once
+
+// A renewal against both simulators: the simulated card module through the token wrapper and the
+// simulated online services with their renewal service, over a real socket.
+
+#include "OnlineTestSupport.h"
+
+#include "online/CertUpdater.h"
+#include "sim/onlineservices/LoopbackServer.h"
+#include "sim/onlineservices/RenewalService.h"
+#include "tests/token/SimFixture.h"
+
+#include <memory>
+#include <string>
+
+constexpr int kCardOsType = 7;
+
+class RenewalFixture : public SimCards
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        pki = std::make_unique<OnlineServicesSim::TestPki>();
+        ASSERT_TRUE(OnlineServicesSim::MakeTestPki("Quendry Renewal CA", *pki));
+    }
+    static void TearDownTestSuite() { pki.reset(); }
+
+    void SetUp() override
+    {
+        SimCards::SetUp();
+        service = std::make_unique<OnlineServicesSim::RenewalService>(*pki);
+        service->Install(server);
+        ASSERT_TRUE(server.StartPlain());
+        OnlineServicesClient::SetBaseAddressForTesting(server.BaseUrl());
+        original = env.Load();
+        Start();
+    }
+    void TearDown() override
+    {
+        OnlineServicesClient::SetBaseAddressForTesting("");
+        SimCards::TearDown();
+    }
+
+    // Opens a session on the CardOS card, reads its identifier as the renewal command does and
+    // gives the updater the wrapper.
+    void OpenCardOs(CertUpdater& updater)
+    {
+        OpenCard(kCardOsType);
+        ASSERT_TRUE(wrapper->GetCinCsn(cardIdentifier));
+        updater.SetToken(wrapper.get(), IndexOf(kCardOsType));
+    }
+
+    // The whole run as the renewal command makes it.
+    bool Renew(const OnlineServicesSim::RenewalScenario& scenario)
+    {
+        service->SetScenario(scenario);
+        CertUpdater updater;
+        OpenCardOs(updater);
+        bool newEnc = false;
+        bool newSig = false;
+        bool ok = updater.checkforupdate(kCardOsType, cardIdentifier.substr(0, 12),
+                                         cardIdentifier.substr(12), "11", "22", newEnc, newSig);
+        ok = ok && updater.UpdateCardOS(newEnc, newSig);
+        wrapper->CloseSession();
+        return ok;
+    }
+
+    QuendrySim::Card CardNow()
+    {
+        QuendrySim::CardSet set = env.Load();
+        return CardOfType(set, kCardOsType);
+    }
+    QuendrySim::Card& OriginalCard() { return CardOfType(original, kCardOsType); }
+
+    static std::unique_ptr<OnlineServicesSim::TestPki> pki;
+    OnlineServicesSim::LoopbackServer server;
+    std::unique_ptr<OnlineServicesSim::RenewalService> service;
+    LogCapture log;
+    QuendrySim::CardSet original;
+    std::string cardIdentifier;
+};
+
+inline std::unique_ptr<OnlineServicesSim::TestPki> RenewalFixture::pki;
