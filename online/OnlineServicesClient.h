@@ -6,6 +6,10 @@
 
 #include <map>
 #include <string>
+#include <utility>
+#include <vector>
+
+struct ZmrSearchResult;
 
 // The string members of a generic step's answer, by name.
 using StepAnswer = std::map<std::string, std::string>;
@@ -27,8 +31,6 @@ public:
     std::string BuildStepUrl(const std::string& resource, const std::string& step) const;
     const std::string& GetSessionId() const { return sessionId; }
 
-    bool CreateSession(const std::string& languageCode, std::string& toBeSigned);
-
     // The generic step style.
     bool PrepareStepRequest(const std::string& resource, const std::string& step,
                             LibHttp2::HTTPClient& http, rapidjson::Document& request);
@@ -49,4 +51,19 @@ private:
 
     std::string baseAddress;
     std::string sessionId;
+
+    // The identity-link service "ZmrSession" (ZmrCalls.cpp).
+public:
+    bool CreateSession(const std::string& languageCode, std::string& toBeSigned);
+    // Both need the session CreateSession opened; without one they fail and send nothing.
+    bool ZmrSearchRequest(const std::string& signedRequest, ZmrSearchResult& result);
+    bool ZmrGetInfoboxRequest(const std::string& toBeSignedData, const std::string& signedData,
+                              std::string& infoboxData, std::string& cin);
+
+private:
+    using RequestMembers = std::vector<std::pair<const char*, std::string>>;
+    // The written-out frame up to an answer object: address, POST, members in order.
+    bool PostZmrCall(const std::string& url, const RequestMembers& members,
+                     const std::string& callName, rapidjson::Document& answer);
+    bool HasZmrSession(const std::string& operation) const;
 };
