@@ -74,6 +74,8 @@ protected:
         ResetCard(original, cardType,
                   [](QuendrySim::Card& card)
                   {
+                      // Without a link in the card set: the module's own rule keeps entry 1.
+                      card.FindObject("PERSONENBINDUNG")->linked.clear();
                       card.FindObject("PERSONENBINDUNG")->value.clear();
                       if (QuendrySim::CardObject* entry = card.FindObject("0x01"))
                           entry->value.clear();
