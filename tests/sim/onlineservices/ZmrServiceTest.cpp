@@ -2,6 +2,7 @@
 // requests signed by libcrypto.
 
 #include "sim/onlineservices/ZmrService.h"
+#include "infobox/Personenbindung.h"
 #include "sim/onlineservices/LoopbackServer.h"
 
 #include <httplib.h>
@@ -155,6 +156,49 @@ TEST_F(ZmrServiceTest, SearchAndDownloadAnswerOnlyVerifiedRequestsOfTheirSession
         EXPECT_EQ(Download(session, c.text, c.signedData), c.status) << c.name << ": " << lastBody;
     EXPECT_EQ(Member(lastBody, "InfoboxData"), "MIIB");
     EXPECT_EQ(Member(lastBody, "cin"), "471120240011");
+}
+
+TEST_F(ZmrServiceTest, ARegisterFromJsonAnswersBySignerAndMakesTheRecord)
+{
+    OnlineServicesSim::ZmrScenario scenario;
+    std::string error;
+    EXPECT_FALSE(
+        OnlineServicesSim::ParseZmrScenario("{\"persons\": [{\"age\": 3}]}", scenario, error));
+    EXPECT_EQ(error, "bad person member \"age\"");
+    scenario = {};
+    ASSERT_TRUE(OnlineServicesSim::ParseZmrScenario(R"({"sessionText": "Bitte \u00fcbernehmen",
+        "persons": [
+          {"commonName": "someone else", "cin": "1", "register": {"toBeSigned": "x"}},
+          {"commonName": "localhost", "cin": "471120240000",
+           "register": {"GivenName": "Lena", "FamilyName": "Hofbauer",
+                        "DateOfBirth": "1960-01-10", "toBeSigned": "Stra\u00dfe"}}]})",
+                                                    scenario, error))
+        << error;
+    OnlineServicesSim::AddZmrService(server, scenario);
+    const std::string session = OpenSession();
+    EXPECT_EQ(sessionText, "Bitte \xC3\xBC"
+                           "bernehmen");
+    ASSERT_EQ(Search(session, Signed(sessionText)), 200);
+    EXPECT_EQ(Member(lastBody, "GivenName"), "Lena");
+    ASSERT_EQ(Download(session,
+                       "Stra\xDF"
+                       "e",
+                       Signed("Stra\xDF"
+                              "e")),
+              200);
+    EXPECT_EQ(Member(lastBody, "cin"), "471120240000");
+    // The record the service made is one the program's own parser reads.
+    const std::string link = Member(lastBody, "InfoboxData");
+    ByteVector record(link.size() / 4 * 3 + 3);
+    const int length = EVP_DecodeBlock(
+        record.data(), reinterpret_cast<const unsigned char*>(link.data()), int(link.size()));
+    ASSERT_GT(length, 128);
+    record.resize(size_t(length) - size_t(std::count(link.begin(), link.end(), '=')));
+    EXPECT_EQ(record[0], 0x30);
+    Personenbindung parsed;
+    ASSERT_TRUE(parsed.parse(record));
+    EXPECT_EQ(parsed.givenName + " " + parsed.familyName + " " + parsed.dateOfBirth,
+              "Lena Hofbauer 1960-01-10");
 }
 
 TEST_F(ZmrServiceTest, AFaultScriptedForOneCallWinsOverTheService)
