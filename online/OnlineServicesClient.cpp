@@ -102,27 +102,6 @@ std::string OnlineServicesClient::BuildStepUrl(const std::string& resource,
     return baseAddress + resource + "/" + UrlEncode(sessionId) + "/" + step;
 }
 
-bool OnlineServicesClient::CreateSession(const std::string& languageCode, std::string& toBeSigned)
-{
-    LibHttp2::HTTPClient http;
-    http.SetUrl(BuildUrl("ZmrSession"));
-    http.Request().SetMethod(LibHttp2::METHOD_POST);
-    rapidjson::Document request;
-    if (!CreateRequestDocument(request))
-        return false;
-    AddString(request, "lang", languageCode);
-    rapidjson::Document answer;
-    if (!PostWrittenOut(http, request, "create session", answer) || !StoreSessionId(answer))
-        return false;
-    if (!GetString(answer, "toBeSigned", toBeSigned))
-    {
-        GetAppLogger()->Error("error json object has no toBeSigned data");
-        return false;
-    }
-    GetAppLogger()->Message("CreateSession: " + sessionId);
-    return true;
-}
-
 bool OnlineServicesClient::PrepareStepRequest(const std::string& resource, const std::string& step,
                                               LibHttp2::HTTPClient& http,
                                               rapidjson::Document& request)

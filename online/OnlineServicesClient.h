@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+struct ZmrSearchResult;
+
 // The string members of a generic step's answer, by name.
 using StepAnswer = std::map<std::string, std::string>;
 
@@ -29,8 +31,6 @@ public:
     std::string BuildUrl(const std::string& relativePath) const;
     std::string BuildStepUrl(const std::string& resource, const std::string& step) const;
     const std::string& GetSessionId() const { return sessionId; }
-
-    bool CreateSession(const std::string& languageCode, std::string& toBeSigned);
 
     // The generic step style.
     bool PrepareStepRequest(const std::string& resource, const std::string& step,
@@ -109,4 +109,18 @@ private:
                                std::optional<bool> genSigSession, const RequestMembers& members,
                                const std::vector<std::pair<const char*, std::string*>>& outputs);
     static void AddMembers(rapidjson::Document& request, const RequestMembers& members);
+
+    // The identity-link service "ZmrSession" (ZmrCalls.cpp).
+public:
+    bool CreateSession(const std::string& languageCode, std::string& toBeSigned);
+    // Both need the session CreateSession opened; without one they fail and send nothing.
+    bool ZmrSearchRequest(const std::string& signedRequest, ZmrSearchResult& result);
+    bool ZmrGetInfoboxRequest(const std::string& toBeSignedData, const std::string& signedData,
+                              std::string& infoboxData, std::string& cin);
+
+private:
+    // The written-out frame up to an answer object: address, POST, members in order.
+    bool PostZmrCall(const std::string& url, const RequestMembers& members,
+                     const std::string& callName, rapidjson::Document& answer);
+    bool HasZmrSession(const std::string& operation) const;
 };

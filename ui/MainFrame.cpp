@@ -4,6 +4,8 @@
 #include "core/logging/Logger.h"
 #include "ui/ConfigValues.h"
 #include "ui/DocumentLauncher.h"
+#include "ui/Language.h"
+#include "ui/NoPersB.h"
 #include "ui/WindowIds.h"
 #include "ui/WxStringUtil.h"
 #include "ui/cards/CertificateFile.h"
@@ -659,11 +661,38 @@ void MainFrame::OnShowEncCertificate(wxCommandEvent&)
 void MainFrame::OnTestSigKey(wxCommandEvent&) {}
 void MainFrame::OnTestEncKey(wxCommandEvent&) {}
 void MainFrame::OnShowInfobox(wxCommandEvent&) {}
-void MainFrame::OnWriteIdentityLink(wxCommandEvent&) {}
 void MainFrame::OnUpdateCertificates(wxCommandEvent&) {}
 void MainFrame::OnListRightClick(wxListEvent&) {}
 void MainFrame::OnListItemActivated(wxListEvent&) {}
 void MainFrame::OnPopupMenu(wxCommandEvent&) {}
+
+void MainFrame::OnWriteIdentityLink(wxCommandEvent&)
+{
+    int index = -1;
+    int cardType = 0;
+    if (!GetSelectedCard(index, cardType))
+    {
+        wxCommandEvent reload(wxEVT_BUTTON, ID_RELOAD_CARDS);
+        OnReloadCards(reload);
+        return;
+    }
+    if (cardType >= 3 && cardType <= 6)
+        return; // the e-cards take no identity link
+    // The row the command was given for; the modal wizard keeps the list as it is.
+    const long row = cardList->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED);
+    NoPersB wizard(this, wxID_ANY, wxEmptyString);
+    wizard.SetToken(token.get());
+    wizard.SetSlotIndex(index);
+    wizard.SetLanguageCode(OnlineServicesLanguage(language));
+    const bool seeThrough = CanSetTransparent();
+    if (seeThrough)
+        SetTransparent(220);
+    const int endCode = wizard.ShowModal();
+    if (seeThrough)
+        SetTransparent(255);
+    if (endCode == IdentityLinkWritten && row >= 0 && cardList->GetColumnCount() > 3)
+        cardList->SetItem(row, 3, wxEmptyString, okPictureIndex);
+}
 
 void MainFrame::OnListKeyDown(wxListEvent& event)
 {

@@ -15,9 +15,16 @@ std::atomic<LogHook> errorHook{nullptr};
 std::atomic<LogHook> debugHook{nullptr};
 
 std::mutex settingsMutex;
+TransportSettings BuiltInSettings()
+{
+    TransportSettings settings;
+    settings.trustedCaFile = QUENDRY_TRUSTED_CA_FILE;
+    return settings;
+}
+
 TransportSettings& Settings()
 {
-    static TransportSettings settings;
+    static TransportSettings settings = BuiltInSettings();
     return settings;
 }
 

@@ -9,6 +9,17 @@ namespace QuendrySim
 {
 namespace
 {
+// The object that always holds the same value: the one the card set links, and on a card with
+// an Infobox container entry 1 for the identity link, as the maker's card keeps them.
+CardObject* TwinOf(Card& card, const CardObject& object)
+{
+    if (!object.linked.empty())
+        return card.FindObject(object.linked);
+    if (object.label == "PERSONENBINDUNG" && card.FindObject("INFOBOX") != nullptr)
+        return card.FindObject("0x01");
+    return nullptr;
+}
+
 void LogTypes(CallLogLine& line, const CK_ATTRIBUTE* tmpl, CK_ULONG count)
 {
     std::string types;
@@ -228,7 +239,7 @@ CK_RV Module::WriteValue(CK_SLOT_ID slot, Card& card, CardObject& object, const 
     if (!object.writePin.empty() && !m_runtime[slot].loggedIn.count(object.writePin))
         return CKR_USER_NOT_LOGGED_IN;
     object.value = value;
-    if (CardObject* twin = object.linked.empty() ? nullptr : card.FindObject(object.linked))
+    if (CardObject* twin = TwinOf(card, object))
         twin->value = value;
     return CKR_OK;
 }

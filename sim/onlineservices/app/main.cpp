@@ -1,17 +1,20 @@
-// quendry-onlineservices-sim [--port N] [--script FILE] [--tls FOLDER]
+// quendry-onlineservices-sim [--port N] [--script FILE] [--tls FOLDER] [--zmr FILE]
 // Serves the simulated online services on 127.0.0.1 until it is interrupted. With --tls it
 // makes a test CA and a server certificate and writes the CA to FOLDER/ca.pem for clients. The
 // renewal service "CertUpdate" answers by itself, with certificates of a CA of its own; a script
-// reply for a call number still comes first.
+// reply for a call number still comes first. With --zmr it answers the identity-link service
+// from the register scenario in FILE.
 
 #include "sim/onlineservices/RenewalService.h"
 #include "sim/onlineservices/ScriptFile.h"
 #include "sim/onlineservices/Server.h"
 #include "sim/onlineservices/TestPki.h"
+#include "sim/onlineservices/ZmrService.h"
 
 #include <csignal>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <pthread.h>
 #include <signal.h>
@@ -50,6 +53,7 @@ struct Arguments
     uint64_t port = 0;
     std::string scriptFile;
     std::string tlsFolder;
+    std::string zmrFile;
 };
 
 bool ParseArguments(int argc, char** argv, Arguments& arguments)
@@ -66,22 +70,46 @@ bool ParseArguments(int argc, char** argv, Arguments& arguments)
             arguments.scriptFile = argv[i + 1];
         else if (name == "--tls")
             arguments.tlsFolder = argv[i + 1];
+        else if (name == "--zmr")
+            arguments.zmrFile = argv[i + 1];
         else
             return false;
     }
     return argc % 2 == 1;
 }
 
-bool LoadScriptFile(OnlineServicesSim::Server& server, const std::string& path)
+// Hands the file's text to load; reports what went wrong under the file's kind and path.
+bool LoadFile(const char* kind, const std::string& path,
+              const std::function<bool(const std::string&, std::string&)>& load)
 {
     std::ifstream file(path, std::ios::binary);
     std::stringstream text;
     text << file.rdbuf();
     std::string error;
-    if (file && server.LoadScript(text.str(), error))
+    if (file && load(text.str(), error))
         return true;
-    std::cerr << "script " << path << ": " << (file ? error : "cannot be read") << "\n";
+    std::cerr << kind << " " << path << ": " << (file ? error : "cannot be read") << "\n";
     return false;
+}
+
+bool LoadScriptFile(OnlineServicesSim::Server& server, const std::string& path)
+{
+    return LoadFile("script", path,
+                    [&server](const std::string& text, std::string& error)
+                    { return server.LoadScript(text, error); });
+}
+
+bool LoadZmrScenario(OnlineServicesSim::Server& server, const std::string& path)
+{
+    return LoadFile("register scenario", path,
+                    [&server](const std::string& text, std::string& error)
+                    {
+                        OnlineServicesSim::ZmrScenario scenario;
+                        if (!OnlineServicesSim::ParseZmrScenario(text, scenario, error))
+                            return false;
+                        OnlineServicesSim::AddZmrService(server, scenario);
+                        return true;
+                    });
 }
 
 bool PrepareTls(const std::string& folder, OnlineServicesSim::ServerOptions& options)
@@ -108,8 +136,8 @@ int main(int argc, char** argv)
     Arguments arguments;
     if (!ParseArguments(argc, argv, arguments))
     {
-        std::cerr
-            << "usage: quendry-onlineservices-sim [--port N] [--script FILE] [--tls FOLDER]\n";
+        std::cerr << "usage: quendry-onlineservices-sim [--port N] [--script FILE] [--tls FOLDER] "
+                     "[--zmr FILE]\n";
         return 2;
     }
     OnlineServicesSim::ServerOptions options;
@@ -127,6 +155,8 @@ int main(int argc, char** argv)
     }
     OnlineServicesSim::RenewalService renewal(renewalCa);
     renewal.Install(server);
+    if (!arguments.zmrFile.empty() && !LoadZmrScenario(server, arguments.zmrFile))
+        return 1;
     const sigset_t waitMask = HoldInterrupts();
     server.SetObserver(
         [](const OnlineServicesSim::RecordedRequest& request)
