@@ -341,12 +341,13 @@ void MainFrame::ApplyCardTypeRules(int cardType)
 
 void MainFrame::ShowStatus(wxString text, bool error)
 {
-    if (!SetStatusLine(StatusParts(), text, error))
+    const wxBitmap picture = SetStatusLine(StatusParts(), text, error);
+    if (text.empty())
         return;
     NudgeHeight(this);
     SendSizeEvent();
     YieldForDisplay();
-    StartStatusFade(StatusParts());
+    StartStatusFade(StatusParts(), picture);
 }
 
 void MainFrame::OnFadeTimer(wxTimerEvent&)

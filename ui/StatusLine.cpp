@@ -11,27 +11,28 @@ constexpr int FadeStartDelayMs = 1500;
 constexpr int FadeStepMs = 100;
 } // namespace
 
-bool SetStatusLine(const StatusLineParts& line, const wxString& text, bool error)
+wxBitmap SetStatusLine(const StatusLineParts& line, const wxString& text, bool error)
 {
     if (text.empty())
     {
         line.text->Hide();
         line.picture->Hide();
-        return false;
+        return wxNullBitmap;
     }
+    const wxBitmap picture(error ? error_xpm : ok_xpm);
     line.text->Show();
     line.picture->Show();
     line.text->SetLabel(text);
     line.picture->ClearBackground();
-    line.picture->SetBitmap(wxBitmap(error ? error_xpm : ok_xpm));
+    line.picture->SetBitmap(picture);
     line.picture->Refresh(true);
     line.picture->Update();
-    return true;
+    return picture;
 }
 
-void StartStatusFade(const StatusLineParts& line)
+void StartStatusFade(const StatusLineParts& line, const wxBitmap& picture)
 {
-    const wxBitmap picture = line.picture->GetBitmap();
+    // Not the control's bitmap: a step of an earlier fade may have replaced it meanwhile.
     if (!picture.IsOk())
         return; // shown without a fade until the next message
     line.fader.Setup(line.colourSource->GetForegroundColour(),

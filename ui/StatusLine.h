@@ -18,10 +18,12 @@ struct StatusLineParts
     wxWindow* colourSource;
 };
 
-// Shows the text with the error or the ok picture; an empty text hides both. True when shown.
-bool SetStatusLine(const StatusLineParts& line, const wxString& text, bool error);
-// Starts the fade of the message shown: the first step at once, the next after 1500 ms.
-void StartStatusFade(const StatusLineParts& line);
+// Shows the text with the error or the ok picture and gives that picture; an empty text hides
+// both and gives none.
+wxBitmap SetStatusLine(const StatusLineParts& line, const wxString& text, bool error);
+// Starts the fade of the message shown with that picture: the first step at once, the next after
+// 1500 ms. Without a valid picture the message stays as it is.
+void StartStatusFade(const StatusLineParts& line, const wxBitmap& picture);
 // One step of the fade; the last one hides the line and stops the timer.
 void StatusFadeStep(const StatusLineParts& line);
 

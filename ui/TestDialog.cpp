@@ -266,11 +266,11 @@ void TestDialog::OnClose(wxCommandEvent&)
 
 void TestDialog::ShowStatus(const wxString& text, bool error)
 {
-    const bool shown = SetStatusLine(StatusParts(), text, error);
+    const wxBitmap picture = SetStatusLine(StatusParts(), text, error);
     NudgeHeight(this);
     YieldForDisplay();
-    if (shown)
-        StartStatusFade(StatusParts());
+    if (!text.empty())
+        StartStatusFade(StatusParts(), picture);
 }
 
 void TestDialog::OnFadeTimer(wxTimerEvent&)
