@@ -7,9 +7,7 @@
 #include "tests/ui/ModalScript.h"
 #include "ui/WindowIds.h"
 
-#include <filesystem>
 #include <openssl/rsa.h>
-#include <optional>
 
 namespace
 {
@@ -43,12 +41,10 @@ std::vector<std::string> HashOffers(const TestDialog& dialog)
 
 ByteVector DigestOf(const std::string& bytes, const std::string& hashName)
 {
-    const EVP_MD* md = hashName == "SHA-512"   ? EVP_sha512()
-                       : hashName == "SHA-384" ? EVP_sha384()
-                                               : EVP_sha256();
     ByteVector digest(EVP_MAX_MD_SIZE);
-    unsigned length = 0;
-    EVP_Digest(bytes.data(), bytes.size(), digest.data(), &length, md, nullptr);
+    size_t length = 0;
+    EVP_Q_digest(nullptr, hashName.c_str(), nullptr, bytes.data(), bytes.size(), digest.data(),
+                 &length);
     digest.resize(length);
     return digest;
 }
@@ -112,51 +108,30 @@ TEST_F(TestDialogTest, SignsAndVerifiesWithEachKeyTheCardsHave)
 {
     const struct
     {
-        const char* name;
         int cardType;
         int button;
-        const char* pin;
-        const char* title;
         const char* algorithm;
         std::vector<std::string> offers;
-        const char* publicKey; // RSA keys: the digest is checked inside the signature
-    } cases[] = {
-        {"RSA 1536",
-         1,
-         ID_TEST_ENC_KEY,
-         "ENC",
-         "Unterschriftentest mit Geheimhaltungsschlüssel (4-stellige PIN)",
-         "RSA",
-         {"SHA-256"},
-         "PK.CH.EKEY"},
-        {"RSA 2048",
-         7,
-         ID_TEST_ENC_KEY,
-         "ENC",
-         "Unterschriftentest mit Geheimhaltungsschlüssel (4-stellige PIN)",
-         "RSA",
-         {"SHA-256", "SHA-384", "SHA-512"},
-         "PK.CH.EKEY"},
-        {"ECC 256",
-         7,
-         ID_TEST_SIG_KEY,
-         "SIG",
-         "Unterschriftentest mit Signaturschlüssel (6-stellige PIN)",
-         "ECC",
-         {"SHA-256"},
-         nullptr},
-    };
+    } cases[] = {{1, ID_TEST_ENC_KEY, "RSA", {"SHA-256"}},
+                 {7, ID_TEST_ENC_KEY, "RSA", {"SHA-256", "SHA-384", "SHA-512"}},
+                 {7, ID_TEST_SIG_KEY, "ECC", {"SHA-256"}}};
     for (const auto& c : cases)
     {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(std::to_string(c.cardType) + " " + c.algorithm);
+        const bool signatureKey = c.button == ID_TEST_SIG_KEY;
         KeepCardTypes({c.cardType});
         OpenFrame();
-        QueuePin(c.pin, 2);
+        QueuePin(signatureKey ? "SIG" : "ENC", 2);
         RunFromButton(
             c.button,
             [&](TestDialog& dialog)
             {
-                EXPECT_EQ(dialog.GetTitle(), wxString::FromUTF8(c.title));
+                EXPECT_EQ(dialog.GetTitle(),
+                          wxString::FromUTF8(
+                              signatureKey
+                                  ? "Unterschriftentest mit Signaturschlüssel (6-stellige PIN)"
+                                  : "Unterschriftentest mit Geheimhaltungsschlüssel (4-stellige "
+                                    "PIN)"));
                 EXPECT_EQ(dialog.AlgorithmLabel()->GetLabel(), c.algorithm);
                 EXPECT_EQ(HashOffers(dialog), c.offers);
                 EXPECT_EQ(dialog.HashChoice()->GetSelection(), 0);
@@ -169,9 +144,9 @@ TEST_F(TestDialogTest, SignsAndVerifiesWithEachKeyTheCardsHave)
                 const wxString signature = dialog.SignatureText()->GetValue();
                 ByteVector signatureBytes;
                 ASSERT_GT(Base64Decode(signature.ToStdString(), signatureBytes), 0u);
-                if (c.publicKey != nullptr)
+                if (!signatureKey) // the RSA keys: the digest is checked inside the signature
                 {
-                    EXPECT_EQ(RecoveredFromRsa(cards.slots[0].card->FindObject(c.publicKey)->key,
+                    EXPECT_EQ(RecoveredFromRsa(cards.slots[0].card->FindObject("PK.CH.EKEY")->key,
                                                signatureBytes),
                               DigestOf(UmlautBytes, c.offers.back()));
                     Click(&dialog, ID_TEST_DIALOG_SIGN);
@@ -213,38 +188,21 @@ TEST_F(TestDialogTest, FailuresAreShownAndTheDialogStaysOpenForTheNextTry)
     {
         const char* name;
         int button;
-        const wchar_t* text;             // null: the default text
-        std::optional<DialogAnswer> pin; // the module's PIN dialog
-        const char* failing;             // a module function that fails once
+        const wchar_t* text; // null: the default text
+        bool cancelPin;
+        const char* failing; // a module function that fails once
         const char* status;
     } cases[] = {
-        {"verify before signing",
-         ID_TEST_DIALOG_VERIFY,
-         nullptr,
-         {},
-         nullptr,
+        {"verify unsigned", ID_TEST_DIALOG_VERIFY, nullptr, false, nullptr,
          "Fehler beim Verifizieren der Signatur"},
-        {"PIN cancelled", ID_TEST_DIALOG_SIGN, nullptr, DialogAnswer::Cancel(), nullptr,
-         "Fehler beim Signieren"},
-        {"session refused",
-         ID_TEST_DIALOG_SIGN,
-         nullptr,
-         {},
-         "C_OpenSession",
+        {"PIN cancelled", ID_TEST_DIALOG_SIGN, nullptr, true, nullptr, "Fehler beim Signieren"},
+        {"no session", ID_TEST_DIALOG_SIGN, nullptr, false, "C_OpenSession",
          "Fehler beim Aufbau der Verbindung zur Karte"},
-        {"session refused on verify",
-         ID_TEST_DIALOG_VERIFY,
-         nullptr,
-         {},
-         "C_OpenSession",
+        {"no session to verify", ID_TEST_DIALOG_VERIFY, nullptr, false, "C_OpenSession",
          "Fehler beim Aufbau der Verbindung zur Karte"},
-        {"no Windows-1252 form",
-         ID_TEST_DIALOG_SIGN,
-         L"\u03a9",
-         {},
-         nullptr,
+        {"no Windows-1252 form", ID_TEST_DIALOG_SIGN, L"\u03a9", false, nullptr,
          "Fehler beim Hashen des Textes"},
-        {"empty text", ID_TEST_DIALOG_VERIFY, L"", {}, nullptr, "Fehler beim Hashen des Textes"},
+        {"empty text", ID_TEST_DIALOG_VERIFY, L"", false, nullptr, "Fehler beim Hashen des Textes"},
     };
     RunFromButton(ID_TEST_ENC_KEY,
                   [&](TestDialog& dialog)
@@ -257,9 +215,11 @@ TEST_F(TestDialogTest, FailuresAreShownAndTheDialogStaysOpenForTheNextTry)
                       {
                           SCOPED_TRACE(c.name);
                           cards = sim.Load();
-                          cards.dialog.clear();
-                          if (c.pin)
-                              cards.dialog.push_back(*c.pin);
+                          // The right PIN: only the case itself can make the press fail.
+                          cards.dialog = {
+                              DialogAnswer::Enter({cards.slots[0].card->FindPin("ENC")->value})};
+                          if (c.cancelPin)
+                              cards.dialog = {DialogAnswer::Cancel()};
                           if (c.failing != nullptr)
                               cards.faults.push_back({c.failing, 0x30, 0, 1, 0});
                           SaveCards();
@@ -329,7 +289,6 @@ TEST_F(TestDialogTest, ModalRunShowsTheDialogWithFocusOnSigningAndEndsWithZero)
 {
     KeepCardTypes({7});
     OpenFrame();
-    QueuePin("ENC", 1);
     TestDialog dialog(frame, "Test");
     dialog.Setup(frame->Token(), 0, TEST_KEY_ENCRYPTION);
     bool shown = false;
@@ -344,21 +303,6 @@ TEST_F(TestDialogTest, ModalRunShowsTheDialogWithFocusOnSigningAndEndsWithZero)
                 [shownDialog]
                 { return wxWindow::FindFocus() == shownDialog->FindWindow(ID_TEST_DIALOG_SIGN); },
                 3000));
-            Click(&testDialog, ID_TEST_DIALOG_SIGN);
-            EXPECT_EQ(Status(testDialog), wxString::FromUTF8("Signatur erfolgreich!"));
-            // The picture of the dialog shows the green disc of the success.
-            ASSERT_TRUE(GuiTest::SaveScreenshot(&testDialog, "test-signature-dialog"));
-            const wxImage screenshot((std::filesystem::path(QUENDRY_BINARY_DIR) / "test-artefacts" /
-                                      "test-signature-dialog.png")
-                                         .string());
-            bool green = false;
-            for (int y = 0; y < screenshot.GetHeight() && !green; ++y)
-            {
-                for (int x = 0; x < screenshot.GetWidth() && !green; ++x)
-                    green = screenshot.GetGreen(x, y) > 100 && screenshot.GetRed(x, y) < 60 &&
-                            screenshot.GetBlue(x, y) < 60;
-            }
-            EXPECT_TRUE(green);
             Click(&testDialog, ID_TEST_DIALOG_CLOSE);
         });
     EXPECT_EQ(dialog.ShowModal(), 0);
