@@ -2,10 +2,13 @@
 
 #include "core/folders/PathUtil.h"
 #include "core/logging/Logger.h"
+#include "ui/CardListMenu.h"
 #include "ui/ConfigValues.h"
 #include "ui/DocumentLauncher.h"
 #include "ui/Language.h"
 #include "ui/NoPersB.h"
+#include "ui/StatusLine.h"
+#include "ui/TestDialog.h"
 #include "ui/WindowIds.h"
 #include "ui/WxStringUtil.h"
 #include "ui/cards/CertificateFile.h"
@@ -18,7 +21,7 @@
 #include "ui/art/reload.xpm"
 
 #include <algorithm>
-#include <wx/evtloop.h>
+#include <wx/clipbrd.h>
 #include <wx/icon.h>
 #include <wx/intl.h>
 #include <wx/sizer.h>
@@ -31,8 +34,6 @@ namespace
 constexpr int VersionConfigId = 11;
 constexpr int ListPictureWidth = 31;
 constexpr int ListPictureHeight = 22;
-constexpr int FadeStartDelayMs = 1500;
-constexpr int FadeStepMs = 100;
 
 // Group buttons in the order of the member array, with their labels.
 struct LabelledButton
@@ -319,13 +320,6 @@ void MainFrame::InsertColumns()
     WidenColumnsToContent(cardList, EmptyCardNumber, cardPictureIndex);
 }
 
-void MainFrame::YieldForDisplay()
-{
-    wxEventLoopBase* loop = wxEventLoopBase::GetActive();
-    if (loop != nullptr && !loop->IsYielding())
-        loop->YieldFor(wxEVT_CATEGORY_UI);
-}
-
 void MainFrame::EnableControls(bool enable)
 {
     const bool on = enable && !refreshWorker;
@@ -380,55 +374,25 @@ void MainFrame::ApplyCardTypeRules(int cardType)
 
 void MainFrame::ShowStatus(wxString text, bool error)
 {
+    const wxBitmap picture = SetStatusLine(StatusParts(), text, error);
     if (text.empty())
-    {
-        statusText->Hide();
-        statusPicture->Hide();
         return;
-    }
-    const wxBitmap picture(error ? error_xpm : ok_xpm);
-    statusText->Show();
-    statusPicture->Show();
-    statusText->SetLabel(text);
-    statusPicture->ClearBackground();
-    statusPicture->SetBitmap(picture);
-    statusPicture->Refresh(true);
-    statusPicture->Update();
-
-    const wxSize size = GetSize();
-    SetSize(wxSize(size.x, size.y + 1));
-    SetSize(size);
+    NudgeHeight(this);
     SendSizeEvent();
     YieldForDisplay();
-
-    if (!picture.IsOk())
-        return;
-    const wxWindow* colourSource = FindWindow(ID_SHOW_INFOBOX);
-    statusFader.Setup(colourSource->GetForegroundColour(), colourSource->GetBackgroundColour(),
-                      picture.ConvertToImage());
-    wxTimerEvent firstStep(fadeTimer);
-    OnFadeTimer(firstStep);
-    fadeTimer.Start(FadeStartDelayMs, wxTIMER_CONTINUOUS);
+    StartStatusFade(StatusParts(), picture);
 }
 
 void MainFrame::OnFadeTimer(wxTimerEvent&)
 {
     if (statusPicture == nullptr)
         return;
-    if (statusFader.Advance())
-    {
-        statusText->SetForegroundColour(statusFader.GetColour());
-        statusText->Refresh(true);
-        statusText->Update();
-        statusPicture->SetBitmap(wxBitmap(statusFader.GetImage()));
-        if (fadeTimer.GetInterval() != FadeStepMs)
-            fadeTimer.Start(FadeStepMs, wxTIMER_CONTINUOUS);
-        return;
-    }
-    fadeTimer.Stop();
-    statusPicture->Hide();
-    statusText->Hide();
-    statusText->SetForegroundColour(FindWindow(ID_SHOW_INFOBOX)->GetForegroundColour());
+    StatusFadeStep(StatusParts());
+}
+
+StatusLineParts MainFrame::StatusParts()
+{
+    return {statusPicture, statusText, fadeTimer, statusFader, FindWindow(ID_SHOW_INFOBOX)};
 }
 
 // ---- card list refresh ----
@@ -657,14 +621,88 @@ void MainFrame::OnShowEncCertificate(wxCommandEvent&)
     ShowCertificate(false);
 }
 
-// The dialogs and the context menu behind these arrive with their own work.
-void MainFrame::OnTestSigKey(wxCommandEvent&) {}
-void MainFrame::OnTestEncKey(wxCommandEvent&) {}
+// The Infobox dialog, the identity-link wizard and the renewal arrive with their own work.
 void MainFrame::OnShowInfobox(wxCommandEvent&) {}
 void MainFrame::OnUpdateCertificates(wxCommandEvent&) {}
-void MainFrame::OnListRightClick(wxListEvent&) {}
-void MainFrame::OnListItemActivated(wxListEvent&) {}
-void MainFrame::OnPopupMenu(wxCommandEvent&) {}
+
+// ---- test signature ----
+
+void MainFrame::OnTestSigKey(wxCommandEvent&)
+{
+    RunTestDialog(TEST_KEY_SIGNATURE);
+}
+
+void MainFrame::OnTestEncKey(wxCommandEvent&)
+{
+    RunTestDialog(TEST_KEY_ENCRYPTION);
+}
+
+void MainFrame::RunTestDialog(int keyKind)
+{
+    int index = -1;
+    int cardType = 0;
+    if (!GetSelectedCard(index, cardType))
+    {
+        wxCommandEvent reload(wxEVT_BUTTON, ID_RELOAD_CARDS);
+        OnReloadCards(reload);
+        return;
+    }
+    TestDialog dialog(this,
+                      keyKind == TEST_KEY_SIGNATURE
+                          ? _(L"Unterschriftentest mit Signaturschlüssel (6-stellige PIN)")
+                          : _(L"Unterschriftentest mit Geheimhaltungsschlüssel (4-stellige PIN)"));
+    dialog.Setup(token.get(), index, keyKind);
+    dialog.ShowModal();
+}
+
+// ---- card list menu and keys ----
+
+void MainFrame::OnListRightClick(wxListEvent&)
+{
+    std::string number;
+    int cardType = 0;
+    GetSelectedCardNumber(number, cardType);
+    const std::unique_ptr<wxMenu> menu = CreateCardListMenu(cardType);
+    // Bound to this menu alone, so that no other menu command of the frame reaches it.
+    menu->Bind(wxEVT_MENU, &MainFrame::OnPopupMenu, this);
+    PopupMenu(menu.get());
+}
+
+void MainFrame::OnPopupMenu(wxCommandEvent& event)
+{
+    using Handler = void (MainFrame::*)(wxCommandEvent&);
+    static const struct
+    {
+        int id;
+        Handler handler;
+    } commands[] = {{ID_MENU_CHANGE_ENC_PIN, &MainFrame::OnChangeEncPin},
+                    {ID_MENU_CHANGE_SIG_PIN, &MainFrame::OnChangeSigPin},
+                    {ID_MENU_CHANGE_INFOBOX_PIN, &MainFrame::OnChangeInfoboxPin},
+                    {ID_MENU_UNBLOCK_ENC_PIN, &MainFrame::OnUnblockEncPin},
+                    {ID_MENU_UNBLOCK_SIG_PIN, &MainFrame::OnUnblockSigPin},
+                    {ID_MENU_UNBLOCK_INFOBOX_PIN, &MainFrame::OnUnblockInfoboxPin},
+                    {ID_MENU_SHOW_ENC_CERTIFICATE, &MainFrame::OnShowEncCertificate},
+                    {ID_MENU_SHOW_SIG_CERTIFICATE, &MainFrame::OnShowSigCertificate},
+                    {ID_MENU_UPDATE_CERTIFICATES, &MainFrame::OnUpdateCertificates},
+                    {ID_MENU_SHOW_INFOBOX, &MainFrame::OnShowInfobox},
+                    {ID_MENU_TEST_ENC_KEY, &MainFrame::OnTestEncKey},
+                    {ID_MENU_TEST_SIG_KEY, &MainFrame::OnTestSigKey}};
+    for (const auto& command : commands)
+    {
+        if (command.id == event.GetId())
+        {
+            wxCommandEvent fresh;
+            (this->*command.handler)(fresh);
+            return;
+        }
+    }
+}
+
+void MainFrame::OnListItemActivated(wxListEvent&)
+{
+    if (!ShowCertificate(false))
+        ShowCertificate(true);
+}
 
 void MainFrame::OnWriteIdentityLink(wxCommandEvent&)
 {
@@ -696,7 +734,21 @@ void MainFrame::OnWriteIdentityLink(wxCommandEvent&)
 
 void MainFrame::OnListKeyDown(wxListEvent& event)
 {
+    const int key = event.GetKeyCode();
+    if ((key == 'c' || key == 'C') && wxGetKeyState(WXK_CONTROL))
+        CopySelectedCardNumber();
     event.Skip(); // the key goes on to the list
+}
+
+void MainFrame::CopySelectedCardNumber()
+{
+    std::string number;
+    int cardType = 0;
+    GetSelectedCardNumber(number, cardType);
+    if (number.empty() || !wxTheClipboard->Open())
+        return;
+    wxTheClipboard->SetData(new wxTextDataObject(wxString::FromUTF8(number)));
+    wxTheClipboard->Close();
 }
 
 // clang-format off

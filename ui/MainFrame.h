@@ -4,6 +4,7 @@
 #include "ui/PleaseWait.h"
 #include "ui/RefreshCardThread.h"
 #include "ui/StatusFader.h"
+#include "ui/StatusLine.h"
 
 #include <memory>
 #include <string>
@@ -98,8 +99,9 @@ private:
     };
     void ShowPinResult(int result, const PinResultTexts& texts);
     void EndRefresh();
-    // Lets paint and layout events run without dispatching any command.
-    void YieldForDisplay();
+    void RunTestDialog(int keyKind);
+    void CopySelectedCardNumber();
+    StatusLineParts StatusParts();
 
     wxStaticBox* infoboxBox = nullptr;
     wxStaticBox* encryptionBox = nullptr;
