@@ -167,12 +167,15 @@ bool CertUpdater::RunCardCommands(const std::vector<CardCommand>& commands)
     return true;
 }
 
-bool CertUpdater::ServerStep(const char* logName, const std::function<bool()>& call)
+bool CertUpdater::ServerStep(const char* logName, const std::function<bool()>& call,
+                             const std::function<void()>& onFailure)
 {
     const std::string name(logName);
     GetAppLogger()->Message("*** Begin server " + name + " ***");
     const bool ok = call();
-    if (!ok)
+    if (!ok && onFailure)
+        onFailure();
+    else if (!ok)
         GetAppLogger()->Message(name + " failed");
     GetAppLogger()->Message("*** End server " + name + " ***");
     return ok;
@@ -180,10 +183,8 @@ bool CertUpdater::ServerStep(const char* logName, const std::function<bool()>& c
 
 void CertUpdater::Done()
 {
-    GetAppLogger()->Message("*** Begin server CertUpdateDone ***");
-    if (!client->CertUpdateDone())
-        GetAppLogger()->Warning("CertUpdateDone failed");
-    GetAppLogger()->Message("*** End server CertUpdateDone ***");
+    ServerStep("CertUpdateDone", [this] { return client->CertUpdateDone(); },
+               [] { GetAppLogger()->Warning("CertUpdateDone failed"); });
 }
 
 bool CertUpdater::RunScript(PersoData& script, const std::string& text, const char* parseError,

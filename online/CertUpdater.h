@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Bytes.h"
 #include "online/OnlineServicesClient.h"
 #include "online/PersoData.h"
 
@@ -53,6 +54,20 @@ public:
     bool CardOS8(const std::string& authIfd, std::string& authIccMf);
     bool CardOS9(const std::string& macRequest);
 
+    // ACOS (card types 0 to 2): numbered operations of the card module.
+    bool UpdateAcos(bool newEncCert, bool newSigCert);
+    bool Acos0(std::string& chipId, std::string& epaCardnr, std::string& epaBlz);
+    bool Acos1(std::string& idIfd, std::string& rndIfd, std::string& rndIcc, std::string& chipId,
+               std::string& authIccSig, std::string& pkIccAuth);
+    bool Acos2(const std::string& macRb, const std::string& macCp, const std::string& pkCgaAuth,
+               const std::string& authIfd, std::string& responseRb, std::string& responseCp);
+    bool Acos3(const std::string& persoDataCert, const std::string& persoDataPinPuk);
+    bool Acos4(std::string& chipId, std::string& rndIcc, std::string& vkDecSm,
+               std::string& rndIfd);
+    bool Acos5(const std::string& authIfd, std::string& authIcc);
+    bool Acos6(const std::string& persoDataCert, const std::string& persoDataPinPuk,
+               const std::string& persoData);
+
 private:
     // One command of a card step: sent with its expected status; the answer data goes to
     // result when there is one; failure is logged when it fails.
@@ -64,8 +79,10 @@ private:
         std::string* result;
     };
     bool RunCardCommands(const std::vector<CardCommand>& commands);
-    // "*** Begin server " ... " ***" around a server step, and its failure line.
-    static bool ServerStep(const char* logName, const std::function<bool()>& call);
+    // "*** Begin server " ... " ***" around a server step; between them a failure is reported
+    // by onFailure, or else as "<name> failed".
+    static bool ServerStep(const char* logName, const std::function<bool()>& call,
+                           const std::function<void()>& onFailure = {});
     void Done();
     // The fixed terminal challenge, then a card reset and, for the first step, the chip id.
     void StartCardOsStep(std::string& rndIfd);
@@ -74,6 +91,16 @@ private:
     bool AuthenticateStep(const char* step, const std::string& authIfd, std::string& authIcc,
                           const char* failure);
     bool SendServerCommand(const std::string& macRequest, std::string& answer, const char* failure);
+    // A numbered operation called on the module directly: vendor answers fail unreported.
+    bool AcosDirect(uint32_t operation, const ByteVector* input, ByteVector& output);
+    // The same through the token wrapper; operations 3 and 6 also take its vendor results.
+    bool AcosThroughWrapper(uint32_t operation, const ByteVector& input, bool vendorResultsPass,
+                            ByteVector& output);
+    // The signature part, the encryption part and its fallback without secure messaging.
+    bool RenewAcosSignature(const std::string& epaCardnr, const std::string& epaBlz);
+    bool RenewAcosEncryption(bool afterSignature, const std::string& epaCardnr,
+                             const std::string& epaBlz);
+    bool WriteAcosFallbackCertificate();
     bool RunScript(PersoData& script, const std::string& text, const char* parseError,
                    const char* runError);
 

@@ -165,11 +165,12 @@ void acPKCS11::SetATR(const unsigned char* bytes, uint32_t length)
         BinData2HexStr(ByteVector(bytes, bytes + length), m_atr);
 }
 
-int acPKCS11::Register(uint32_t operation, const ByteVector* input, ByteVector& output)
+CK_RV acPKCS11::CallRegister(uint32_t operation, const ByteVector* input, ByteVector& output)
 {
+    output.assign(REGISTER_OUTPUT_SIZE, 0);
     const auto registerOperation = Functions().C_Register;
     if (!HasSession() || !registerOperation)
-        return -1;
+        return CKR_FUNCTION_FAILED;
     // The module reads the input by the operation's layout, without a length: pad it so a
     // short input can never make it read past the buffer.
     ByteVector inputBytes;
@@ -178,9 +179,15 @@ int acPKCS11::Register(uint32_t operation, const ByteVector* input, ByteVector& 
         inputBytes = *input;
         inputBytes.resize(std::max<size_t>(inputBytes.size(), REGISTER_OUTPUT_SIZE));
     }
-    output.assign(REGISTER_OUTPUT_SIZE, 0);
-    const CK_RV rv = registerOperation(m_session, operation, input ? inputBytes.data() : nullptr,
-                                       output.data(), REGISTER_OUTPUT_SIZE);
+    return registerOperation(m_session, operation, input ? inputBytes.data() : nullptr,
+                             output.data(), REGISTER_OUTPUT_SIZE);
+}
+
+int acPKCS11::Register(uint32_t operation, const ByteVector* input, ByteVector& output)
+{
+    if (!HasSession() || !Functions().C_Register)
+        return -1;
+    const CK_RV rv = CallRegister(operation, input, output);
     if (rv != CKR_OK)
         LogErrorCode("C_Register failed ", static_cast<uint32_t>(rv));
     return RegisterResultOf(rv);

@@ -102,6 +102,9 @@ public:
     void SetATR(const unsigned char* bytes, uint32_t length);
     // input null: the operation takes none. output becomes the 2048-byte answer buffer.
     int Register(uint32_t operation, const ByteVector* input, ByteVector& output);
+    // The same call, its answer unmapped and unreported; without a session or a C_Register in
+    // the module it fails without a call.
+    CK_RV CallRegister(uint32_t operation, const ByteVector* input, ByteVector& output);
     bool GetCinCsn(std::string& cardIdentifier);
     bool GetChipId(ByteVector& chipId);
     bool GetChipIdHex(std::string& chipId);

@@ -34,16 +34,6 @@ struct ScriptEntry
     Bytes mac;
 };
 
-struct PrivateKeyInfoDeleter
-{
-    void operator()(PKCS8_PRIV_KEY_INFO* info) const { PKCS8_PRIV_KEY_INFO_free(info); }
-};
-
-bool Targets(const StepFault& fault, RenewalFault kind, const std::string& member)
-{
-    return fault.kind == kind && (fault.member.empty() || fault.member == member);
-}
-
 // The channel the commands are protected for: the card's, or one the card does not share.
 SimKeys::SmChannel& CommandChannel(RenewalRun& run, const StepFault& fault,
                                    const std::string& member, SimKeys::SmChannel& stranger)
@@ -150,15 +140,6 @@ bool FinishAuthentication(RenewalRun& run, const rapidjson::Value& request, cons
     return true;
 }
 
-bool HasStrings(const rapidjson::Value& request, std::initializer_list<const char*> names)
-{
-    std::string value;
-    for (const char* name : names)
-        if (!StringMember(request, name, value))
-            return false;
-    return true;
-}
-
 bool Cardos2(const RenewalService& service, RenewalRun& run, const rapidjson::Value& request,
              const StepFault& fault, AnswerMembers& answer)
 {
@@ -177,18 +158,6 @@ bool Cardos2(const RenewalService& service, RenewalRun& run, const rapidjson::Va
                                                              run.signatureCertificate),
                                            fault, "persoDataCert", kEncryptionCertificateFile)}};
     return true;
-}
-
-Bytes PrivateKeyInfo(EVP_PKEY* key)
-{
-    std::unique_ptr<PKCS8_PRIV_KEY_INFO, PrivateKeyInfoDeleter> info(EVP_PKEY2PKCS8(key));
-    const int length = info ? i2d_PKCS8_PRIV_KEY_INFO(info.get(), nullptr) : 0;
-    if (length <= 0)
-        return {};
-    Bytes der(static_cast<size_t>(length));
-    unsigned char* p = der.data();
-    i2d_PKCS8_PRIV_KEY_INFO(info.get(), &p);
-    return der;
 }
 
 bool Cardos4(const RenewalService& service, RenewalRun& run, const rapidjson::Value& request,
@@ -227,11 +196,6 @@ bool Cardos6(RenewalRun& run, const rapidjson::Value& request, const StepFault& 
     answer = {{"mac_request", HexText(SimKeys::ProtectCommand(
                                   CommandChannel(run, fault, "mac_request", stranger), command))}};
     return true;
-}
-
-RenewalService::Predecessor After(const char* step)
-{
-    return [step](const RenewalRun&) { return std::string(step); };
 }
 } // namespace
 

@@ -7,6 +7,8 @@
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
+#include <algorithm>
+
 namespace OnlineServicesSim
 {
 namespace
@@ -21,6 +23,10 @@ struct BigNumDeleter
 struct NameDeleter
 {
     void operator()(X509_NAME* name) const { X509_NAME_free(name); }
+};
+struct PrivateKeyInfoDeleter
+{
+    void operator()(PKCS8_PRIV_KEY_INFO* info) const { PKCS8_PRIV_KEY_INFO_free(info); }
 };
 
 Reply JsonAnswer(const AnswerMembers& members, int status = 200)
@@ -135,6 +141,58 @@ bool HexMember(const rapidjson::Value& request, const char* name, Bytes& value)
     return StringMember(request, name, text) && FromHexText(text, value) && !value.empty();
 }
 
+bool FromBase64Text(const std::string& text, Bytes& bytes)
+{
+    bytes.clear();
+    if (text.size() % 4 != 0)
+        return false;
+    bytes.resize(text.size() / 4 * 3);
+    const int length = EVP_DecodeBlock(bytes.data(), reinterpret_cast<const unsigned char*>(text.data()),
+                                       static_cast<int>(text.size()));
+    if (length < 0)
+        return false;
+    const size_t padding = text.size() - std::min(text.size(), text.find_last_not_of('=') + 1);
+    bytes.resize(static_cast<size_t>(length) - padding);
+    return true;
+}
+
+bool Base64Member(const rapidjson::Value& request, const char* name, Bytes& value)
+{
+    std::string text;
+    return StringMember(request, name, text) && FromBase64Text(text, value);
+}
+
+bool HasStrings(const rapidjson::Value& request, std::initializer_list<const char*> names)
+{
+    std::string value;
+    for (const char* name : names)
+        if (!StringMember(request, name, value))
+            return false;
+    return true;
+}
+
+bool Targets(const StepFault& fault, RenewalFault kind, const std::string& member)
+{
+    return fault.kind == kind && (fault.member.empty() || fault.member == member);
+}
+
+RenewalService::Predecessor After(const char* step)
+{
+    return [step](const RenewalRun&) { return std::string(step); };
+}
+
+Bytes PrivateKeyInfo(EVP_PKEY* key)
+{
+    std::unique_ptr<PKCS8_PRIV_KEY_INFO, PrivateKeyInfoDeleter> info(EVP_PKEY2PKCS8(key));
+    const int length = info ? i2d_PKCS8_PRIV_KEY_INFO(info.get(), nullptr) : 0;
+    if (length <= 0)
+        return {};
+    Bytes der(static_cast<size_t>(length));
+    unsigned char* p = der.data();
+    i2d_PKCS8_PRIV_KEY_INFO(info.get(), &p);
+    return der;
+}
+
 RenewalService::RenewalService(const TestPki& ca)
 {
     EVP_PKEY_up_ref(ca.caKey.get());
@@ -142,6 +200,7 @@ RenewalService::RenewalService(const TestPki& ca)
     caKey.reset(ca.caKey.get());
     caCertificate.reset(ca.caCertificate.get());
     AddCardOsSteps(*this);
+    AddAcosSteps(*this);
 }
 
 void RenewalService::SetScenario(const RenewalScenario& newScenario)

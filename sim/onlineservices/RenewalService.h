@@ -50,6 +50,10 @@ struct RenewalScenario
     bool newEncCert = true;
     bool newSigCert = true;
     std::string holder = "Quendry Renewed Holder";
+    // ACOS: the new encryption key pair (PKCS#8; empty: a new one each run), and the key that
+    // AcosNoSM certifies (SubjectPublicKeyInfo; empty: AcosNoSM is refused).
+    Bytes acosEncryptionKey;
+    Bytes fallbackKey;
     std::map<std::string, StepFault> faults; // by step name ("Cardos2", "Done")
 };
 
@@ -71,6 +75,8 @@ struct RenewalRun
     Bytes rndIcc;
     Bytes rndIfd;
     SimKeys::SmChannel channel;
+    Bytes offeredKey; // the key the card offered for its signature certificate
+    Bytes authIfd;
 };
 
 using AnswerMembers = std::vector<std::pair<std::string, std::string>>;
@@ -118,6 +124,8 @@ private:
 
 // The CardOS steps Cardos0 to Cardos7 and Cardos0a.
 void AddCardOsSteps(RenewalService& service);
+// The ACOS steps Acos1a, Acos1 to Acos4 and AcosNoSM.
+void AddAcosSteps(RenewalService& service);
 
 // Helpers of the steps.
 std::string HexText(const Bytes& bytes);
@@ -125,5 +133,12 @@ bool FromHexText(const std::string& text, Bytes& bytes);
 std::string Base64Text(const Bytes& bytes);
 bool StringMember(const rapidjson::Value& request, const char* name, std::string& value);
 bool HexMember(const rapidjson::Value& request, const char* name, Bytes& value);
+bool FromBase64Text(const std::string& text, Bytes& bytes);
+bool Base64Member(const rapidjson::Value& request, const char* name, Bytes& value);
+bool HasStrings(const rapidjson::Value& request, std::initializer_list<const char*> names);
+// Whether the fault is of that kind and aims at the member (or at none in particular).
+bool Targets(const StepFault& fault, RenewalFault kind, const std::string& member);
+RenewalService::Predecessor After(const char* step);
+Bytes PrivateKeyInfo(EVP_PKEY* key);
 
 } // namespace OnlineServicesSim

@@ -298,11 +298,7 @@ void AddFiles(Card& card, int cardType, const ByteVector& caCertificate)
                           {}});
     ByteVector chipId = RandomBytes(8);
     if (cardType <= 2)
-    {
         card.chipId = chipId;
-        card.registers.push_back(
-            {0, 0, Concat({chipId, SerialBytes(card.serial), {0x20, 0x11, 0x00}})});
-    }
     if (cardOs)
     {
         AddCardOsFiles(card, caCertificate);

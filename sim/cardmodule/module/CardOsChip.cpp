@@ -2,6 +2,7 @@
 
 #include "sim/cardmodule/cardset/OpenSsl.h"
 #include "sim/cardmodule/module/Iso7816.h"
+#include "sim/cardmodule/module/KeyCrypto.h"
 #include "sim/cardmodule/module/Module.h"
 #include "sim/testkeys/TestKeys.h"
 
@@ -153,18 +154,6 @@ ByteVector ReadPublicKey(Card& card, CardRuntime& runtime)
     return SimKeys::ProtectAnswer(runtime.cardOs.channel, key->key);
 }
 
-KeyType KeyTypeOf(EVP_PKEY* key)
-{
-    switch (EVP_PKEY_get_base_id(key))
-    {
-    case EVP_PKEY_RSA:
-        return KeyType::Rsa;
-    case EVP_PKEY_EC:
-        return KeyType::Ec;
-    }
-    return KeyType::None;
-}
-
 // A new key pair of the application (PKCS#8), in parts while CLA carries the chaining bit.
 ByteVector PutKeyPair(Card& card, CardRuntime& runtime, const SimKeys::PlainCommand& command,
                       bool& changed)
@@ -176,17 +165,8 @@ ByteVector PutKeyPair(Card& card, CardRuntime& runtime, const SimKeys::PlainComm
     const Application* application = ApplicationOfFolder(session.folder);
     if (!application)
         return Status(kSecurityNotSatisfied);
-    const unsigned char* p = session.keyParts.data();
-    OpenSslPtr<EVP_PKEY> key(
-        d2i_AutoPrivateKey(nullptr, &p, static_cast<long>(session.keyParts.size())));
-    const std::string suffix = application->keySuffix;
-    CardObject* privateKey = card.FindObject("SK.CH." + suffix);
-    CardObject* publicKey = card.FindObject("PK.CH." + suffix);
-    if (!key || KeyTypeOf(key.get()) == KeyType::None || !privateKey || !publicKey)
+    if (!InstallKeyPair(card, application->keySuffix, session.keyParts))
         return Status(kWrongData);
-    privateKey->key = session.keyParts;
-    privateKey->keyType = publicKey->keyType = KeyTypeOf(key.get());
-    publicKey->key = Encoded([&](unsigned char** out) { return i2d_PUBKEY(key.get(), out); });
     session.keyParts.clear();
     changed = true;
     return SimKeys::ProtectAnswer(session.channel, {});

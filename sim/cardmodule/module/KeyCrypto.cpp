@@ -192,4 +192,42 @@ CK_RV VerifyRaw(const CardObject& object, const ByteVector& data, const ByteVect
         EVP_PKEY_verify(context.get(), encoded.data(), encoded.size(), data.data(), data.size());
     return verified == 1 ? CKR_OK : CKR_SIGNATURE_INVALID;
 }
+
+namespace
+{
+KeyType KeyTypeOf(EVP_PKEY* key)
+{
+    switch (EVP_PKEY_get_base_id(key))
+    {
+    case EVP_PKEY_RSA:
+        return KeyType::Rsa;
+    case EVP_PKEY_EC:
+        return KeyType::Ec;
+    }
+    return KeyType::None;
+}
+} // namespace
+
+bool InstallKeyPair(Card& card, const std::string& suffix, const ByteVector& pkcs8)
+{
+    const unsigned char* p = pkcs8.data();
+    OpenSslPtr<EVP_PKEY> key(d2i_AutoPrivateKey(nullptr, &p, static_cast<long>(pkcs8.size())));
+    CardObject* privateKey = card.FindObject("SK.CH." + suffix);
+    CardObject* publicKey = card.FindObject("PK.CH." + suffix);
+    if (!key || KeyTypeOf(key.get()) == KeyType::None || !privateKey || !publicKey)
+        return false;
+    privateKey->key = pkcs8;
+    privateKey->keyType = publicKey->keyType = KeyTypeOf(key.get());
+    publicKey->key = Encoded([&](unsigned char** out) { return i2d_PUBKEY(key.get(), out); });
+    return true;
+}
+
+ByteVector CertificatePublicKey(const ByteVector& der)
+{
+    OpenSslPtr<X509> certificate = DecodeCertificate(der);
+    if (!certificate)
+        return {};
+    return Encoded([&](unsigned char** out)
+                   { return i2d_X509_PUBKEY(X509_get_X509_PUBKEY(certificate.get()), out); });
+}
 } // namespace QuendrySim

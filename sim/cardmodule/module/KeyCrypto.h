@@ -33,4 +33,10 @@ size_t SignatureLength(const CardObject& key);
 // CKM_RSA_PKCS pads the raw data (PKCS#1 v1.5 type 1); CKM_ECDSA signs the raw data and gives r||s.
 CK_RV SignRaw(const CardObject& key, const ByteVector& data, ByteVector& signature);
 CK_RV VerifyRaw(const CardObject& key, const ByteVector& data, const ByteVector& signature);
+
+// A new key pair (PKCS#8) for the card's "SK.CH." and "PK.CH." keys of the suffix; false, and
+// nothing changed, when it is no RSA or EC key or the card lacks either object.
+bool InstallKeyPair(Card& card, const std::string& suffix, const ByteVector& pkcs8);
+// The SubjectPublicKeyInfo of a certificate; empty when it does not decode.
+ByteVector CertificatePublicKey(const ByteVector& der);
 } // namespace QuendrySim

@@ -6,6 +6,7 @@
 
 #include "sim/cardmodule/cardset/AtomicFile.h"
 #include "sim/cardmodule/cardset/CardSet.h"
+#include "sim/cardmodule/module/AcosSession.h"
 #include "sim/cardmodule/module/CallLogLine.h"
 #include "sim/cardmodule/module/CardOsSession.h"
 #include "sim/cardmodule/module/PinEngine.h"
@@ -50,6 +51,7 @@ struct CardRuntime
     std::set<std::string> loggedIn;
     ByteVector challenge; // the last GET CHALLENGE, until an authentication uses it
     CardOsSession cardOs;
+    AcosSession acos;
 };
 
 class Module

@@ -1,8 +1,10 @@
 // The card maker's vendor channel: raw commands, named card attributes and numbered operations.
 
+#include "sim/cardmodule/module/AcosChip.h"
 #include "sim/cardmodule/module/Iso7816.h"
 #include "sim/cardmodule/module/Module.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace QuendrySim
@@ -17,7 +19,8 @@ struct InputLayout
     size_t fixedBytes;
 };
 
-// No input length is passed: each operation's layout tells how much to read.
+// No input length is passed: each operation's layout tells how much to read. Operation 2 ends
+// with macCp where the "CP" setting says so.
 bool LayoutOf(CK_ULONG operation, InputLayout& layout)
 {
     static const InputLayout kLayouts[] = {{0, 0}, {0, 16}, {2, 4}, {2, 0},
@@ -25,6 +28,8 @@ bool LayoutOf(CK_ULONG operation, InputLayout& layout)
     if (operation >= sizeof kLayouts / sizeof kLayouts[0])
         return false;
     layout = kLayouts[operation];
+    if (operation == 2 && AcosUsesCpData())
+        layout.fixedBytes += 4;
     return true;
 }
 
@@ -113,18 +118,28 @@ CK_RV Module::Register(CK_SESSION_HANDLE handle, CK_ULONG operation, const CK_BY
     if (needsInput && (!input || !ReadInput(input, layout, bytes)))
         return CKR_ARGUMENTS_BAD;
     line.AddHex("input", bytes.data(), bytes.size());
-    for (const auto& answer : card->registers)
+    ByteVector answer;
+    CK_RV outcome = CKR_FUNCTION_FAILED;
+    bool changed = false;
+    const auto canned = std::find_if(card->registers.begin(), card->registers.end(),
+                                     [&](const RegisterAnswer& entry)
+                                     { return entry.operation == operation; });
+    if (canned != card->registers.end())
     {
-        if (answer.operation != operation)
-            continue;
-        if (!IsRegisterOutcome(answer.rv))
-            return answer.rv;
-        if (!output || answer.output.size() > outputSize)
-            return CKR_BUFFER_TOO_SMALL;
-        std::memset(output, 0, outputSize);
-        std::memcpy(output, answer.output.data(), answer.output.size());
-        return answer.rv;
+        outcome = canned->rv;
+        answer = canned->output;
     }
-    return CKR_FUNCTION_FAILED;
+    else if (IsAcosChip(*card))
+        outcome = AcosOperation(*card, m_runtime[session->slot], operation, bytes, answer, changed);
+    if (changed && !Save())
+        return CKR_DEVICE_ERROR;
+    if (!IsRegisterOutcome(outcome))
+        return outcome;
+    if (!output || answer.size() > outputSize)
+        return CKR_BUFFER_TOO_SMALL;
+    std::memset(output, 0, outputSize);
+    if (!answer.empty())
+        std::memcpy(output, answer.data(), answer.size());
+    return outcome;
 }
 } // namespace QuendrySim
