@@ -164,6 +164,8 @@ bool CertUpdater::WriteAcosFallbackCertificate()
         GetAppLogger()->Error("encCert is no Base64 text");
         return false;
     }
+    // The write opens a session of its own; the run's would be left open for ever.
+    token->CloseSession();
     std::string error;
     if (token->WriteEncCert(cinCsn, certificate, error))
         return true;

@@ -1,0 +1,292 @@
+// The ACOS renewal end to end: the simulated ACOS card performs the numbered operations, the
+// simulated server drives it over a real socket, both agreeing through the shared test keys.
+
+#include "RenewalFixture.h"
+
+#include "platform/Registry.h"
+#include "sim/cardmodule/cardset/OpenSsl.h"
+
+#include <openssl/evp.h>
+#include <openssl/x509.h>
+
+#include <cstdlib>
+
+namespace
+{
+using OnlineServicesSim::RenewalFault;
+using OnlineServicesSim::RenewalScenario;
+using OnlineServicesSim::StepFault;
+
+constexpr unsigned long kDeviceError = 0x30;
+
+void SetCp(const char* value)
+{
+    platform::RegistryHandle key = nullptr;
+    ASSERT_EQ(platform::RegistryCreateKey(platform::RegistryHive::LocalMachine,
+                                          "Software\\Corvane GmbH\\Quendry Client",
+                                          platform::kKeyWrite, &key),
+              platform::kRegistrySuccess);
+    platform::UniqueRegistryKey owned(key);
+    if (value)
+        platform::RegistrySetValue(key, "CP", platform::kRegSz,
+                                   reinterpret_cast<const unsigned char*>(value),
+                                   static_cast<uint32_t>(std::strlen(value) + 1));
+    else
+        platform::RegistryDeleteValue(key, "CP");
+}
+
+class AcosRenewal : public RenewalFixture
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        RenewalFixture::SetUpTestSuite();
+        QuendrySim::OpenSslPtr<EVP_PKEY> key(EVP_RSA_gen(1536));
+        newKey = QuendrySim::Encoded(
+            [&](unsigned char** out)
+            {
+                QuendrySim::OpenSslPtr<PKCS8_PRIV_KEY_INFO> info(EVP_PKEY2PKCS8(key.get()));
+                return i2d_PKCS8_PRIV_KEY_INFO(info.get(), out);
+            });
+    }
+    void SetUp() override
+    {
+        RenewalFixture::SetUp();
+        setenv("QUENDRY_REGISTRY_DIR", env.Folder().c_str(), 1);
+    }
+    void TearDown() override
+    {
+        unsetenv("QUENDRY_REGISTRY_DIR");
+        unsetenv("QUENDRY_SIM_ACOS_CP");
+        RenewalFixture::TearDown();
+    }
+
+    bool RenewAcos(int cardType, RenewalScenario scenario)
+    {
+        scenario.acosEncryptionKey = newKey;
+        service->SetScenario(scenario);
+        CertUpdater updater;
+        OpenCard(cardType);
+        EXPECT_TRUE(wrapper->GetCinCsn(cardIdentifier));
+        updater.SetToken(wrapper.get(), IndexOf(cardType));
+        bool newEnc = false;
+        bool newSig = false;
+        bool ok = updater.checkforupdate(cardType, cardIdentifier.substr(0, 12),
+                                         cardIdentifier.substr(12), "11", "22", newEnc, newSig);
+        ok = ok && updater.UpdateAcos(newEnc, newSig);
+        wrapper->CloseSession();
+        // The fallback's write reads the slot list afresh.
+        EXPECT_TRUE(wrapper->GetSlots(slots, true));
+        return ok;
+    }
+
+    std::vector<std::string> StepsOfLastRun() const
+    {
+        std::vector<std::string> steps;
+        const auto requests = server.Requests();
+        for (size_t i = first; i < requests.size(); ++i)
+            steps.push_back(requests[i].endpoint);
+        return steps;
+    }
+    // Starts a case on a pristine card.
+    void Fresh(int cardType)
+    {
+        ResetCard(original, cardType, [](QuendrySim::Card&) {});
+        first = server.Requests().size();
+        env.ClearCalls();
+    }
+    QuendrySim::Card Now(int cardType)
+    {
+        QuendrySim::CardSet set = env.Load();
+        return CardOfType(set, cardType);
+    }
+    ByteVector Value(const QuendrySim::Card& card, const char* label)
+    {
+        return const_cast<QuendrySim::Card&>(card).FindObject(label)->value;
+    }
+    std::string LastOperation2Input()
+    {
+        std::string input;
+        for (const auto& call : CallsOf("C_Register"))
+            if (call.Field("operation") == "2")
+                input = call.Field("input");
+        return input;
+    }
+
+    static ByteVector newKey;
+    size_t first = 0;
+};
+
+ByteVector AcosRenewal::newKey;
+
+std::vector<std::string> Endpoints(std::initializer_list<const char*> steps)
+{
+    std::vector<std::string> endpoints = {"CertUpdate"};
+    for (const char* step : steps)
+        endpoints.push_back(std::string("CertUpdate/") + step);
+    return endpoints;
+}
+
+TEST_F(AcosRenewal, RenewsEitherTypeWithAndWithoutCpDataBothPartsOrOne)
+{
+    struct Case
+    {
+        int cardType;
+        const char* cp; // null: no value
+        bool newEnc;
+        bool newSig;
+        std::vector<std::string> steps;
+    } const cases[] = {
+        {1, nullptr, true, true, Endpoints({"Acos1", "Acos2", "Acos3", "Acos4", "Done"})},
+        {2, "Nein", true, true, Endpoints({"Acos1", "Acos2", "Acos3", "Acos4", "Done"})},
+        {1, "n", false, true, Endpoints({"Acos1", "Acos2", "Done"})},
+        {2, " N", false, true, Endpoints({"Acos1", "Acos2", "Done"})},
+        {2, "0", true, false, Endpoints({"Acos1a", "Acos3", "Acos4", "Done"})},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(std::to_string(c.cardType) + " CP " + (c.cp ? c.cp : "none") + " enc " +
+                     std::to_string(c.newEnc) + " sig " + std::to_string(c.newSig));
+        Fresh(c.cardType);
+        SetCp(c.cp);
+        RenewalScenario scenario;
+        scenario.newEncCert = c.newEnc;
+        scenario.newSigCert = c.newSig;
+        ASSERT_TRUE(RenewAcos(c.cardType, scenario));
+        EXPECT_EQ(StepsOfLastRun(), c.steps);
+
+        const OnlineServicesSim::RenewalRun run = service->Runs().back();
+        const QuendrySim::Card card = Now(c.cardType);
+        QuendrySim::Card& before = CardOfType(original, c.cardType);
+        EXPECT_EQ(Value(card, "C.CH.SIG"),
+                  c.newSig ? run.signatureCertificate : Value(before, "C.CH.SIG"));
+        EXPECT_EQ(Value(card, "C.CH.EKEY"),
+                  c.newEnc ? run.encryptionCertificate : Value(before, "C.CH.EKEY"));
+        EXPECT_EQ(const_cast<QuendrySim::Card&>(card).FindObject("SK.CH.EKEY")->key,
+                  c.newEnc ? newKey : before.FindObject("SK.CH.EKEY")->key);
+        const bool withCp = !c.cp || (c.cp[0] != 'n' && c.cp[0] != 'N');
+        if (c.newSig)
+        {
+            // Two length-prefixed blocks, macRb, and macCp only with CP data.
+            const std::string input = LastOperation2Input();
+            const size_t blocks = 2 * 4 + (65 + 32);
+            EXPECT_EQ(input.size() / 2, blocks + (withCp ? 8 : 4));
+            const std::string& body = server.Requests()[first + 2].body;
+            EXPECT_EQ(body.find("\"response_cp\":\"\"") == std::string::npos &&
+                          body.find("\"response_cp\": \"\"") == std::string::npos,
+                      withCp);
+        }
+    }
+}
+
+TEST_F(AcosRenewal, AFailedAcos4FallsBackToTheCertificateWithoutSecureMessaging)
+{
+    struct Case
+    {
+        const char* name;
+        bool otherKey;
+    } const cases[] = {{"the card's key", false}, {"another key", true}};
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        Fresh(1);
+        RenewalScenario scenario;
+        scenario.newSigCert = false;
+        scenario.fallbackKey = CardOfType(original, 1).FindObject("PK.CH.EKEY")->key;
+        scenario.faults["Acos4"] = {RenewalFault::Status, ""};
+        if (c.otherKey)
+            scenario.faults["AcosNoSM"] = {RenewalFault::Misdirected, ""};
+        EXPECT_EQ(RenewAcos(1, scenario), !c.otherKey);
+        const auto warnings = log.At("WARNING");
+        ASSERT_FALSE(warnings.empty());
+        EXPECT_EQ(warnings.back().second, "CertUpdateAcos4 failed - try again without SM");
+        const OnlineServicesSim::RenewalRun run = service->Runs().back();
+        if (c.otherKey)
+        {
+            EXPECT_EQ(StepsOfLastRun(), Endpoints({"Acos1a", "Acos3", "Acos4", "AcosNoSM"}));
+            EXPECT_EQ(Now(1).objects.size(), CardOfType(original, 1).objects.size());
+            EXPECT_EQ(Value(Now(1), "C.CH.EKEY"), Value(CardOfType(original, 1), "C.CH.EKEY"));
+            continue;
+        }
+        EXPECT_EQ(StepsOfLastRun(), Endpoints({"Acos1a", "Acos3", "Acos4", "AcosNoSM", "Done"}));
+        // The card shows the new certificate to the wrapper.
+        OpenCard(1);
+        ASSERT_TRUE(wrapper->ReadCertificate(false));
+        EXPECT_EQ(wrapper->CertificateBytes(), run.encryptionCertificate);
+        wrapper->CloseSession();
+    }
+}
+
+// Every server and card step that fails ends the run there: false, nothing asked later.
+TEST_F(AcosRenewal, AFailureAtAnyStepEndsTheRunThere)
+{
+    struct Case
+    {
+        std::string name;
+        std::string step;  // server step with a fault, or empty
+        StepFault fault;
+        int failingCall;   // the C_Register call (0 to 6) that fails, or -1
+        const char* forcedCp; // QUENDRY_SIM_ACOS_CP, or null
+        std::vector<std::string> steps;
+        bool signatureWritten;
+    };
+    using F = RenewalFault;
+    const std::vector<Case> cases = {
+        {"Acos1 refused", "Acos1", {F::Status, ""}, -1, nullptr, Endpoints({"Acos1"}), false},
+        {"authIfd of another key", "Acos1", {F::Misdirected, "authIfd"}, -1, nullptr,
+         Endpoints({"Acos1"}), false},
+        {"macRb wrong", "Acos1", {F::WrongMac, "macRb"}, -1, nullptr, Endpoints({"Acos1"}), false},
+        {"macCp wrong", "Acos1", {F::WrongMac, "macCp"}, -1, nullptr, Endpoints({"Acos1"}), false},
+        {"macRb no Base64", "Acos1", {F::BadBase64, "macRb"}, -1, nullptr, Endpoints({"Acos1"}),
+         false},
+        {"module without CP data", "", {}, -1, "off", Endpoints({"Acos1"}), false},
+        {"Acos2 refused", "Acos2", {F::Status, ""}, -1, nullptr, Endpoints({"Acos1", "Acos2"}),
+         false},
+        {"certificate MAC wrong", "Acos2", {F::WrongMac, "persoDataCert"}, -1, nullptr,
+         Endpoints({"Acos1", "Acos2"}), false},
+        {"certificate for another key", "Acos2", {F::Misdirected, "persoDataCert"}, -1, nullptr,
+         Endpoints({"Acos1", "Acos2"}), false},
+        {"PIN/PUK data cut", "Acos2", {F::CutScript, "persoDataPinPuk"}, -1, nullptr,
+         Endpoints({"Acos1", "Acos2"}), false},
+        {"Acos3 refused", "Acos3", {F::Status, ""}, -1, nullptr,
+         Endpoints({"Acos1", "Acos2", "Acos3"}), true},
+        {"encryption authIfd of another key", "Acos3", {F::Misdirected, "authIfd"}, -1, nullptr,
+         Endpoints({"Acos1", "Acos2", "Acos3"}), true},
+        {"Acos4 and AcosNoSM refused", "Acos4", {F::Status, ""}, -1, nullptr,
+         Endpoints({"Acos1", "Acos2", "Acos3", "Acos4", "AcosNoSM"}), true},
+        {"key MAC wrong", "Acos4", {F::WrongMac, "persoData"}, -1, nullptr,
+         Endpoints({"Acos1", "Acos2", "Acos3", "Acos4"}), true},
+    };
+    std::vector<Case> all = cases;
+    const std::vector<std::vector<std::string>> beforeCall = {
+        Endpoints({}),         Endpoints({}),         Endpoints({"Acos1"}),
+        Endpoints({"Acos1", "Acos2"}), Endpoints({"Acos1", "Acos2"}),
+        Endpoints({"Acos1", "Acos2", "Acos3"}), Endpoints({"Acos1", "Acos2", "Acos3", "Acos4"})};
+    for (int call = 0; call <= 6; ++call)
+        all.push_back({"operation " + std::to_string(call), "", {}, call, nullptr,
+                       beforeCall[call], call > 3});
+    for (const Case& c : all)
+    {
+        SCOPED_TRACE(c.name);
+        Fresh(2);
+        if (c.forcedCp)
+            setenv("QUENDRY_SIM_ACOS_CP", c.forcedCp, 1);
+        else
+            unsetenv("QUENDRY_SIM_ACOS_CP");
+        if (c.failingCall >= 0)
+            AddFault("C_Register", kDeviceError, c.failingCall);
+        RenewalScenario scenario;
+        if (!c.step.empty())
+            scenario.faults[c.step] = c.fault;
+        EXPECT_FALSE(RenewAcos(2, scenario));
+        EXPECT_EQ(StepsOfLastRun(), c.steps);
+        const QuendrySim::Card card = Now(2);
+        QuendrySim::Card& before = CardOfType(original, 2);
+        EXPECT_EQ(Value(card, "C.CH.SIG") != Value(before, "C.CH.SIG"), c.signatureWritten);
+        EXPECT_EQ(Value(card, "C.CH.EKEY"), Value(before, "C.CH.EKEY"));
+        EXPECT_EQ(const_cast<QuendrySim::Card&>(card).FindObject("SK.CH.EKEY")->key,
+                  before.FindObject("SK.CH.EKEY")->key);
+    }
+    EditCards([](QuendrySim::CardSet& set) { set.faults.clear(); });
+}
+} // namespace
