@@ -31,6 +31,8 @@ public:
     void SetToken(Corvane::acPKCS11* wrapper, int32_t index);
     const std::string& Idicc() const { return idicc; }
 
+    // After a false checkforupdate: whether the check itself failed (no answer, a bad one).
+    bool UpdateCheckFailed() const { return client && client->UpdateCheckFailed(); }
     bool checkforupdate(int32_t cardType, const std::string& cin, const std::string& csn,
                         const std::string& encSerial, const std::string& sigSerial,
                         bool& newEncCertFound, bool& newSigCertFound);

@@ -52,10 +52,13 @@ private:
 
     std::string baseAddress;
     std::string sessionId;
+    bool updateCheckFailed = false;
 
     // Certificate renewal (RenewalCalls.cpp).
 public:
     // Opens the renewal session; true when the server has an update for the card.
+    // UpdateCheckFailed tells a check sent and not answered in full from an answer without one.
+    bool UpdateCheckFailed() const { return updateCheckFailed; }
     bool CertUpdateCheck(int cardType, const std::string& cin, const std::string& csn,
                          const std::string& encSerial, const std::string& sigSerial,
                          bool& newEncCertFound, bool& newSigCertFound);

@@ -46,6 +46,7 @@ bool OnlineServicesClient::CertUpdateCheck(int cardType, const std::string& cin,
         GetAppLogger()->Error("error unknown card type");
         return false;
     }
+    updateCheckFailed = true;
     request.AddMember("cardType", static_cast<unsigned>(cardType), request.GetAllocator());
     AddMembers(request,
                {{"cin", cin}, {"csn", csn}, {"encSerial", encSerial}, {"sigSerial", sigSerial}});
@@ -67,6 +68,7 @@ bool OnlineServicesClient::CertUpdateCheck(int cardType, const std::string& cin,
     }
     newEncCertFound = flags[1];
     newSigCertFound = flags[2];
+    updateCheckFailed = false;
     return flags[0];
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/folders/PathUtil.h"
 #include "core/logging/Logger.h"
+#include "online/CertUpdater.h"
 #include "ui/CardListMenu.h"
 #include "ui/ConfigValues.h"
 #include "ui/DocumentLauncher.h"
@@ -24,6 +25,7 @@
 #include <wx/clipbrd.h>
 #include <wx/icon.h>
 #include <wx/intl.h>
+#include <wx/msgdlg.h>
 #include <wx/sizer.h>
 #include <wx/utils.h>
 
@@ -623,7 +625,102 @@ void MainFrame::OnShowEncCertificate(wxCommandEvent&)
 
 // The Infobox dialog, the identity-link wizard and the renewal arrive with their own work.
 void MainFrame::OnShowInfobox(wxCommandEvent&) {}
-void MainFrame::OnUpdateCertificates(wxCommandEvent&) {}
+
+// ---- certificate renewal ----
+
+namespace
+{
+constexpr size_t CinLength = 12;
+
+// The serial number of the card's certificate in decimal; empty when it cannot be read or
+// decoded.
+std::string CertificateSerial(Corvane::acPKCS11& token, bool signatureCertificate)
+{
+    slcertificate certificate;
+    if (!token.ReadCertificate(signatureCertificate) || token.CertificateBytes().empty() ||
+        !DecodeCertificate(token.CertificateBytes(), certificate))
+        return std::string();
+    return std::to_string(certificate.GetSerialNumber());
+}
+} // namespace
+
+void MainFrame::OnUpdateCertificates(wxCommandEvent&)
+{
+    if (!OpenSession())
+        return;
+    int index = -1;
+    int cardType = 0;
+    if (!GetSelectedCard(index, cardType))
+    {
+        token->CloseSession();
+        wxCommandEvent reload(wxEVT_BUTTON, ID_RELOAD_CARDS);
+        OnReloadCards(reload);
+        return;
+    }
+    EnableControls(false);
+    wxBeginBusyCursor(wxHOURGLASS_CURSOR);
+    pleaseWait->Centre(wxBOTH);
+    pleaseWait->Show();
+    YieldForDisplay();
+    const RenewalOutcome outcome = RunRenewal(index, cardType);
+    token->CloseSession();
+    ShowRenewalOutcome(outcome);
+    // After a success the reload keeps the controls disabled and the box shown until it is done.
+    EnableControls(true);
+    wxEndBusyCursor();
+    if (!refreshWorker)
+        pleaseWait->Hide();
+    YieldForDisplay();
+}
+
+MainFrame::RenewalOutcome MainFrame::RunRenewal(int index, int cardType)
+{
+    const std::string encSerial = CertificateSerial(*token, false);
+    const std::string sigSerial = CertificateSerial(*token, true);
+    CertUpdater updater;
+    std::string identifier;
+    std::string cin;
+    std::string csn;
+    token->GetCinCsn(identifier);
+    if (identifier.size() > CinLength)
+    {
+        cin = identifier.substr(0, CinLength);
+        csn = identifier.substr(CinLength);
+    }
+    bool newEncCert = false;
+    bool newSigCert = false;
+    if (!updater.checkforupdate(cardType, cin, csn, encSerial, sigSerial, newEncCert, newSigCert))
+        return updater.UpdateCheckFailed() ? RenewalOutcome::Failed : RenewalOutcome::NoUpdate;
+    updater.SetToken(token.get(), index);
+    updater.SetLanguageCode(OnlineServicesLanguage(language));
+    bool renewed = false;
+    if (cardType >= 0 && cardType <= 2)
+        renewed = updater.UpdateAcos(newEncCert, newSigCert);
+    else if (cardType == 7)
+        renewed = updater.UpdateCardOS(newEncCert, newSigCert);
+    return renewed ? RenewalOutcome::Renewed : RenewalOutcome::Failed;
+}
+
+void MainFrame::ShowRenewalOutcome(RenewalOutcome outcome)
+{
+    wxString message = _(L"Update Fehlgeschlagen");
+    wxString caption = _(L"Fehler");
+    long icon = wxICON_ERROR;
+    if (outcome != RenewalOutcome::Failed)
+    {
+        caption = _(L"Information");
+        icon = wxICON_INFORMATION;
+        message = outcome == RenewalOutcome::Renewed ? _(L"Update Erfolgreich")
+                                                     : _(L"Es sind keine Updates verfügbar");
+    }
+    if (outcome == RenewalOutcome::Renewed)
+    {
+        wxCommandEvent reload(wxEVT_BUTTON, ID_RELOAD_CARDS);
+        OnReloadCards(reload);
+    }
+    wxMessageDialog box(this, message, caption, wxOK | wxCENTRE | icon);
+    box.ShowModal();
+}
 
 // ---- test signature ----
 

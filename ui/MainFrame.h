@@ -100,6 +100,14 @@ private:
     void ShowPinResult(int result, const PinResultTexts& texts);
     void EndRefresh();
     void RunTestDialog(int keyKind);
+    enum class RenewalOutcome
+    {
+        NoUpdate,
+        Renewed,
+        Failed
+    };
+    RenewalOutcome RunRenewal(int index, int cardType);
+    void ShowRenewalOutcome(RenewalOutcome outcome);
     void CopySelectedCardNumber();
     StatusLineParts StatusParts();
 
