@@ -79,7 +79,7 @@ bool IssueFor(const RenewalService& service, const RenewalRun& run, const Bytes&
     KeyPtr key(Targets(fault, RenewalFault::Misdirected, member)
                    ? EVP_EC_gen("P-256")
                    : d2i_PUBKEY(nullptr, &p, static_cast<long>(publicKey.size())));
-    return key && service.Issue(key.get(), run.scenario.holder, der);
+    return key && service.Issue(key.get(), HolderOf(run), der);
 }
 
 bool Acos1(RenewalRun& run, const rapidjson::Value& request, const StepFault& fault,

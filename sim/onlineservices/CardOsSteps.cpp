@@ -150,7 +150,7 @@ bool Cardos2(const RenewalService& service, RenewalRun& run, const rapidjson::Va
         return false;
     const unsigned char* p = publicKey.data();
     KeyPtr key(d2i_PUBKEY(nullptr, &p, static_cast<long>(publicKey.size())));
-    if (!key || !service.Issue(key.get(), run.scenario.holder, run.signatureCertificate))
+    if (!key || !service.Issue(key.get(), HolderOf(run), run.signatureCertificate))
         return false;
     SimKeys::SmChannel stranger;
     SimKeys::SmChannel& channel = CommandChannel(run, fault, "persoDataCert", stranger);
@@ -167,7 +167,7 @@ bool Cardos4(const RenewalService& service, RenewalRun& run, const rapidjson::Va
         return false;
     KeyPtr key(EVP_RSA_gen(kNewKeyBits));
     const Bytes pkcs8 = key ? PrivateKeyInfo(key.get()) : Bytes{};
-    if (pkcs8.empty() || !service.Issue(key.get(), run.scenario.holder, run.encryptionCertificate))
+    if (pkcs8.empty() || !service.Issue(key.get(), HolderOf(run), run.encryptionCertificate))
         return false;
     SimKeys::SmChannel stranger;
     std::string certificateScript =

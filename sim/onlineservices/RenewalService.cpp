@@ -141,6 +141,12 @@ bool HexMember(const rapidjson::Value& request, const char* name, Bytes& value)
     return StringMember(request, name, text) && FromHexText(text, value) && !value.empty();
 }
 
+std::string HolderOf(const RenewalRun& run)
+{
+    const auto named = run.scenario.holderByCin.find(run.cin);
+    return named == run.scenario.holderByCin.end() ? run.scenario.holder : named->second;
+}
+
 bool FromBase64Text(const std::string& text, Bytes& bytes)
 {
     bytes.clear();

@@ -50,6 +50,7 @@ struct RenewalScenario
     bool newEncCert = true;
     bool newSigCert = true;
     std::string holder = "Quendry Renewed Holder";
+    std::map<std::string, std::string> holderByCin; // these cards keep their holder's name
     // ACOS: the new encryption key pair (PKCS#8; empty: a new one each run), and the key that
     // AcosNoSM certifies (SubjectPublicKeyInfo; empty: AcosNoSM is refused).
     Bytes acosEncryptionKey;
@@ -133,6 +134,8 @@ bool FromHexText(const std::string& text, Bytes& bytes);
 std::string Base64Text(const Bytes& bytes);
 bool StringMember(const rapidjson::Value& request, const char* name, std::string& value);
 bool HexMember(const rapidjson::Value& request, const char* name, Bytes& value);
+// The holder named in the certificates the run issues.
+std::string HolderOf(const RenewalRun& run);
 bool FromBase64Text(const std::string& text, Bytes& bytes);
 bool Base64Member(const rapidjson::Value& request, const char* name, Bytes& value);
 bool HasStrings(const rapidjson::Value& request, std::initializer_list<const char*> names);

@@ -4,6 +4,7 @@
 #include "RenewalFixture.h"
 
 #include "platform/Registry.h"
+#include "sim/cardmodule/cardset/Hex.h"
 #include "sim/cardmodule/cardset/OpenSsl.h"
 
 #include <openssl/evp.h>
@@ -64,20 +65,7 @@ protected:
     bool RenewAcos(int cardType, RenewalScenario scenario)
     {
         scenario.acosEncryptionKey = newKey;
-        service->SetScenario(scenario);
-        CertUpdater updater;
-        OpenCard(cardType);
-        EXPECT_TRUE(wrapper->GetCinCsn(cardIdentifier));
-        updater.SetToken(wrapper.get(), IndexOf(cardType));
-        bool newEnc = false;
-        bool newSig = false;
-        bool ok = updater.checkforupdate(cardType, cardIdentifier.substr(0, 12),
-                                         cardIdentifier.substr(12), "11", "22", newEnc, newSig);
-        ok = ok && updater.UpdateAcos(newEnc, newSig);
-        wrapper->CloseSession();
-        // The fallback's write reads the slot list afresh.
-        EXPECT_TRUE(wrapper->GetSlots(slots, true));
-        return ok;
+        return Renew(scenario, cardType);
     }
 
     std::vector<std::string> StepsOfLastRun() const
@@ -229,6 +217,7 @@ TEST_F(AcosRenewal, AFailureAtAnyStepEndsTheRunThere)
         const char* forcedCp; // QUENDRY_SIM_ACOS_CP, or null
         std::vector<std::string> steps;
         bool signatureWritten;
+        std::string operation1Output = {}; // a fixed answer of operation 1 (hex), or empty
     };
     using F = RenewalFault;
     const std::vector<Case> cases = {
@@ -248,6 +237,12 @@ TEST_F(AcosRenewal, AFailureAtAnyStepEndsTheRunThere)
          Endpoints({"Acos1", "Acos2"}), false},
         {"PIN/PUK data cut", "Acos2", {F::CutScript, "persoDataPinPuk"}, -1, nullptr,
          Endpoints({"Acos1", "Acos2"}), false},
+        {"PIN/PUK data no Base64", "Acos2", {F::BadBase64, "persoDataPinPuk"}, -1, nullptr,
+         Endpoints({"Acos1", "Acos2"}), false},
+        {"a proof length past the output", "", {}, -1, nullptr, Endpoints({}), false,
+         "0102030405060708" "1112131415161718" "FFFFFFF0"},
+        {"an empty proof", "", {}, -1, nullptr, Endpoints({}), false,
+         "0102030405060708" "1112131415161718" "00000000" "00000001" "AA"},
         {"Acos3 refused", "Acos3", {F::Status, ""}, -1, nullptr,
          Endpoints({"Acos1", "Acos2", "Acos3"}), true},
         {"encryption authIfd of another key", "Acos3", {F::Misdirected, "authIfd"}, -1, nullptr,
@@ -269,6 +264,14 @@ TEST_F(AcosRenewal, AFailureAtAnyStepEndsTheRunThere)
     {
         SCOPED_TRACE(c.name);
         Fresh(2);
+        if (!c.operation1Output.empty())
+            EditCards(
+                [&](QuendrySim::CardSet& set)
+                {
+                    ByteVector output;
+                    QuendrySim::FromHex(c.operation1Output, output);
+                    CardOfType(set, 2).registers = {{1, 0, output}};
+                });
         if (c.forcedCp)
             setenv("QUENDRY_SIM_ACOS_CP", c.forcedCp, 1);
         else

@@ -50,18 +50,23 @@ protected:
         updater.SetToken(wrapper.get(), IndexOf(kCardOsType));
     }
 
-    // The whole run as the renewal command makes it.
-    bool Renew(const OnlineServicesSim::RenewalScenario& scenario)
+    // The whole run as the renewal command makes it, by the card's family.
+    bool Renew(const OnlineServicesSim::RenewalScenario& scenario, int cardType = kCardOsType)
     {
         service->SetScenario(scenario);
         CertUpdater updater;
-        OpenCardOs(updater);
+        OpenCard(cardType);
+        EXPECT_TRUE(wrapper->GetCinCsn(cardIdentifier));
+        updater.SetToken(wrapper.get(), IndexOf(cardType));
         bool newEnc = false;
         bool newSig = false;
-        bool ok = updater.checkforupdate(kCardOsType, cardIdentifier.substr(0, 12),
+        bool ok = updater.checkforupdate(cardType, cardIdentifier.substr(0, 12),
                                          cardIdentifier.substr(12), "11", "22", newEnc, newSig);
-        ok = ok && updater.UpdateCardOS(newEnc, newSig);
+        ok = ok && (cardType == kCardOsType ? updater.UpdateCardOS(newEnc, newSig)
+                                            : updater.UpdateAcos(newEnc, newSig));
         wrapper->CloseSession();
+        // A write by card identification reads the slot list afresh.
+        EXPECT_TRUE(wrapper->GetSlots(slots, true));
         return ok;
     }
 

@@ -3,7 +3,7 @@
 // makes a test CA and a server certificate and writes the CA to FOLDER/ca.pem for clients. The
 // renewal service "CertUpdate" answers by itself, with certificates of a CA of its own; a script
 // reply for a call number still comes first. With --zmr it answers the identity-link service
-// from the register scenario in FILE.
+// from the register scenario in FILE, and renews the cards of its persons in their names.
 
 #include "sim/onlineservices/RenewalService.h"
 #include "sim/onlineservices/ScriptFile.h"
@@ -99,15 +99,21 @@ bool LoadScriptFile(OnlineServicesSim::Server& server, const std::string& path)
                     { return server.LoadScript(text, error); });
 }
 
-bool LoadZmrScenario(OnlineServicesSim::Server& server, const std::string& path)
+bool LoadZmrScenario(OnlineServicesSim::Server& server, const std::string& path,
+                     OnlineServicesSim::RenewalService& renewal)
 {
     return LoadFile("register scenario", path,
-                    [&server](const std::string& text, std::string& error)
+                    [&](const std::string& text, std::string& error)
                     {
                         OnlineServicesSim::ZmrScenario scenario;
                         if (!OnlineServicesSim::ParseZmrScenario(text, scenario, error))
                             return false;
                         OnlineServicesSim::AddZmrService(server, scenario);
+                        // A renewed card keeps its holder, whom the register still finds.
+                        OnlineServicesSim::RenewalScenario renewalScenario;
+                        for (const OnlineServicesSim::ZmrPerson& person : scenario.persons)
+                            renewalScenario.holderByCin[person.cin] = person.commonName;
+                        renewal.SetScenario(renewalScenario);
                         return true;
                     });
 }
@@ -155,7 +161,7 @@ int main(int argc, char** argv)
     }
     OnlineServicesSim::RenewalService renewal(renewalCa);
     renewal.Install(server);
-    if (!arguments.zmrFile.empty() && !LoadZmrScenario(server, arguments.zmrFile))
+    if (!arguments.zmrFile.empty() && !LoadZmrScenario(server, arguments.zmrFile, renewal))
         return 1;
     const sigset_t waitMask = HoldInterrupts();
     server.SetObserver(
