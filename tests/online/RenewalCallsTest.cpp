@@ -3,6 +3,7 @@
 #include "OnlineTestSupport.h"
 
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <sstream>
 
@@ -59,14 +60,14 @@ const std::string kEveryMember =
     "\"PK\", \"macCp\": \"MC\", \"macRb\": \"MR\", \"pkCgaAuth\": \"PG\", \"persoDataPinPuk\": "
     "\"PP\", \"persoData\": \"PD\", \"cinCsn\": \"CC\", \"encCert\": \"EC\"}";
 
-// One call: what it sends, what it hands out of an answer with every member; it logs
-// "CertUpdate<step> OK".
+// One call: its step, the members it sends, what it hands out of an answer with every member
+// (given as "A1 MC"); it logs "CertUpdate<step> OK".
 struct Call
 {
     const char* step;
-    std::function<bool(OnlineServicesClient&, Outputs&)> run;
     std::string request;
-    Outputs outputs;
+    std::string outputs;
+    std::function<bool(OnlineServicesClient&, Outputs&)> run;
     std::string answer = kEveryMember;
 };
 
@@ -74,70 +75,43 @@ std::vector<Call> EveryStep()
 {
     using C = OnlineServicesClient;
     return {
-        {"Cardos0",
-         [](C& c, Outputs& o) { return c.CertUpdateCardos0("i", "e", "d", "c", "r", "f", o[0]); },
-         "idicc=i ef_version=e C_X509_CH_DS=d C_X509_CA_CS=c rndicc=r RND_IFD=f",
-         {"A1"}},
-        {"Cardos0a",
-         [](C& c, Outputs&) { return c.CertUpdateCardos0a("i", "e"); },
-         "idicc=i ef_version=e",
-         {},
-         ""},
-        {"Cardos1",
-         [](C& c, Outputs& o) { return c.CertUpdateCardos1("s", o[0]); },
-         "auth_icc_sig=s",
-         {"0C"}},
-        {"Cardos2",
-         [](C& c, Outputs& o) { return c.CertUpdateCardos2("p", o[0]); },
-         "sm_pubkey_ss=p",
-         {"PC"}},
-        {"Cardos3",
-         [](C& c, Outputs& o) { return c.CertUpdateCardos3("i", "e", "h", "a", "r", "f", o[0]); },
-         "idicc=i ef_version=e C_X509_CH_AUT=h C_X509_CA_CS_AUT=a rndicc=r RND_IFD=f",
-         {"A1"}},
-        {"Cardos4",
-         [](C& c, Outputs& o) { return c.CertUpdateCardos4("n", o[0], o[1]); },
-         "auth_icc_enc=n",
-         {"PC", "PK"}},
-        {"Cardos5",
-         [](C& c, Outputs& o) { return c.CertUpdateCardos5("i", "r", "f", o[0]); },
-         "idicc=i rndicc=r RND_IFD=f",
-         {"A1"}},
-        {"Cardos6",
-         [](C& c, Outputs& o) { return c.CertUpdateCardos6("m", o[0]); },
-         "auth_icc_mf=m",
-         {"0C"}},
-        {"Cardos7", [](C& c, Outputs&) { return c.CertUpdateCardos7(); }, "", {}, "{}"},
-        {"Acos1a",
-         [](C& c, Outputs&) { return c.CertUpdateAcos1a("i", "n", "b"); },
-         "genSigSession=#false idicc=i epa_cardnr=n epa_blz=b",
-         {},
-         ""},
+        {"Cardos0", "idicc=i ef_version=e C_X509_CH_DS=d C_X509_CA_CS=c rndicc=r RND_IFD=f", "A1",
+         [](C& c, Outputs& o) { return c.CertUpdateCardos0("i", "e", "d", "c", "r", "f", o[0]); }},
+        {"Cardos0a", "idicc=i ef_version=e", "",
+         [](C& c, Outputs&) { return c.CertUpdateCardos0a("i", "e"); }, ""},
+        {"Cardos1", "auth_icc_sig=s", "0C",
+         [](C& c, Outputs& o) { return c.CertUpdateCardos1("s", o[0]); }},
+        {"Cardos2", "sm_pubkey_ss=p", "PC",
+         [](C& c, Outputs& o) { return c.CertUpdateCardos2("p", o[0]); }},
+        {"Cardos3", "idicc=i ef_version=e C_X509_CH_AUT=h C_X509_CA_CS_AUT=a rndicc=r RND_IFD=f",
+         "A1",
+         [](C& c, Outputs& o) { return c.CertUpdateCardos3("i", "e", "h", "a", "r", "f", o[0]); }},
+        {"Cardos4", "auth_icc_enc=n", "PC PK",
+         [](C& c, Outputs& o) { return c.CertUpdateCardos4("n", o[0], o[1]); }},
+        {"Cardos5", "idicc=i rndicc=r RND_IFD=f", "A1",
+         [](C& c, Outputs& o) { return c.CertUpdateCardos5("i", "r", "f", o[0]); }},
+        {"Cardos6", "auth_icc_mf=m", "0C",
+         [](C& c, Outputs& o) { return c.CertUpdateCardos6("m", o[0]); }},
+        {"Cardos7", "", "", [](C& c, Outputs&) { return c.CertUpdateCardos7(); }, "{}"},
+        {"Acos1a", "genSigSession=#false idicc=i epa_cardnr=n epa_blz=b", "",
+         [](C& c, Outputs&) { return c.CertUpdateAcos1a("i", "n", "b"); }, ""},
         {"Acos1",
+         "genSigSession=#true idicc=i epa_cardnr=n epa_blz=b rnd_icc=ri rnd_ifd=rf id_ifd=id "
+         "auth_icc_sig=s pk_icc_auth=pk",
+         "A1 MC MR PG",
          [](C& c, Outputs& o) {
              return c.CertUpdateAcos1("i", "n", "b", "ri", "rf", "id", "s", "pk", o[0], o[1], o[2],
                                       o[3]);
-         },
-         "genSigSession=#true idicc=i epa_cardnr=n epa_blz=b rnd_icc=ri rnd_ifd=rf id_ifd=id "
-         "auth_icc_sig=s pk_icc_auth=pk",
-         {"A1", "MC", "MR", "PG"}},
-        {"Acos2",
-         [](C& c, Outputs& o) { return c.CertUpdateAcos2("rb", "cp", o[0], o[1]); },
-         "response_rb=rb response_cp=cp",
-         {"PC", "PP"}},
-        {"Acos3",
-         [](C& c, Outputs& o) { return c.CertUpdateAcos3("ri", "vk", "rf", o[0]); },
-         "rndIcc=ri rndIfd=rf vkDecSm=vk",
-         {"A1"}},
-        {"Acos4",
-         [](C& c, Outputs& o) { return c.CertUpdateAcos4("ai", o[0], o[1], o[2]); },
-         "authIcc=ai",
-         {"PC", "PP", "PD"}},
-        {"AcosNoSM",
-         [](C& c, Outputs& o) { return c.CertUpdateAcosNoSM(o[0], o[1]); },
-         "",
-         {"CC", "EC"}},
-        {"Done", [](C& c, Outputs&) { return c.CertUpdateDone(); }, "", {}, ""},
+         }},
+        {"Acos2", "response_rb=rb response_cp=cp", "PC PP",
+         [](C& c, Outputs& o) { return c.CertUpdateAcos2("rb", "cp", o[0], o[1]); }},
+        {"Acos3", "rndIcc=ri rndIfd=rf vkDecSm=vk", "A1",
+         [](C& c, Outputs& o) { return c.CertUpdateAcos3("ri", "vk", "rf", o[0]); }},
+        {"Acos4", "authIcc=ai", "PC PP PD",
+         [](C& c, Outputs& o) { return c.CertUpdateAcos4("ai", o[0], o[1], o[2]); }},
+        {"AcosNoSM", "", "CC EC",
+         [](C& c, Outputs& o) { return c.CertUpdateAcosNoSM(o[0], o[1]); }},
+        {"Done", "", "", [](C& c, Outputs&) { return c.CertUpdateDone(); }, ""},
     };
 }
 
@@ -157,14 +131,16 @@ TEST_F(RenewalCallsTest, EveryStepSendsItsMembersToItsPathAndHandsOutItsAnswer)
         SCOPED_TRACE(call.step);
         log.Clear();
         server.SetReply(std::string("CertUpdate/") + call.step, Json(call.answer));
-        Outputs outputs(call.outputs.size());
+        std::istringstream words(call.outputs);
+        const Outputs expected{std::istream_iterator<std::string>(words), {}};
+        Outputs outputs(expected.size());
         ASSERT_TRUE(call.run(*client, outputs));
         const auto sent = server.Requests().back();
         EXPECT_EQ(sent.requestLine, "POST /OnlineServicesTNG/v1/CertUpdate/" +
                                         client->GetSessionId() + "/" + call.step + " HTTP/1.1");
         EXPECT_TRUE(sent.knownSession);
         EXPECT_EQ(sent.body, Pretty(call.request));
-        EXPECT_EQ(outputs, call.outputs);
+        EXPECT_EQ(outputs, expected);
         EXPECT_EQ(log.At("MESSAGE"), std::vector<LogLine>({{"MESSAGE", std::string("CertUpdate") +
                                                                            call.step + " OK"}}));
     }
@@ -221,52 +197,37 @@ TEST_F(RenewalCallsTest, MissingOrEmptyAnswersFailWithTheStepsOwnTexts)
     std::string b = "kept";
     std::string c = "kept";
     std::string d = "kept";
+    // Each step's answer, the error it logs (none: the missing member has no text of its own).
     const struct
     {
-        const char* name;
-        const char* endpoint;
+        const char* step;
         OnlineServicesSim::Reply reply;
+        std::string error;
         std::function<bool()> run;
-        std::vector<std::string> errors;
     } cases[] = {
-        {"no authIfd",
-         "CertUpdate/Cardos0",
-         Json("{\"authIfd\": 5}"),
-         [&] { return client->CertUpdateCardos0("", "", "", "", "", "", a); },
-         {"error json object has no authifd element"}},
-        {"empty persoDataKey",
-         "CertUpdate/Cardos4",
-         Json("{\"persoDataCert\": \"P\", \"persoDataKey\": \"\"}"),
-         [&] { return client->CertUpdateCardos4("", a, b); },
-         {"error CertUpdateCardos4 - persoDataKey was empty"}},
-        {"Cardos7 with an empty body",
-         "CertUpdate/Cardos7",
-         Json(""),
-         [&] { return client->CertUpdateCardos7(); },
-         {"error parsing json"}},
-        {"Cardos1 status 500",
-         "CertUpdate/Cardos1",
-         Json("{\"mac_request\": \"0C\"}", 500),
-         [&] { return client->CertUpdateCardos1("", a); },
-         {"error in webcall CertUpdateCardos1 invalid statuscode=500"}},
-        {"Acos1 without macRb",
-         "CertUpdate/Acos1",
-         Json("{\"authIfd\": \"A\", \"macCp\": \"C\", \"pkCgaAuth\": \"G\"}"),
-         [&] { return client->CertUpdateAcos1("", "", "", "", "", "", "", "", a, b, c, d); },
-         {}},
+        {"Cardos0", Json("{\"authIfd\": 5}"), "error json object has no authifd element",
+         [&] { return client->CertUpdateCardos0("", "", "", "", "", "", a); }},
+        {"Cardos4", Json("{\"persoDataCert\": \"P\", \"persoDataKey\": \"\"}"),
+         "error CertUpdateCardos4 - persoDataKey was empty",
+         [&] { return client->CertUpdateCardos4("", a, b); }},
+        {"Cardos7", Json(""), "error parsing json", [&] { return client->CertUpdateCardos7(); }},
+        {"Cardos1", Json("{\"mac_request\": \"0C\"}", 500),
+         "error in webcall CertUpdateCardos1 invalid statuscode=500",
+         [&] { return client->CertUpdateCardos1("", a); }},
+        {"Acos1", Json("{\"authIfd\": \"A\", \"macCp\": \"C\", \"pkCgaAuth\": \"G\"}"), "",
+         [&] { return client->CertUpdateAcos1("", "", "", "", "", "", "", "", a, b, c, d); }},
     };
     for (const auto& item : cases)
     {
-        SCOPED_TRACE(item.name);
+        SCOPED_TRACE(item.step);
         log.Clear();
-        server.SetReply(item.endpoint, item.reply);
+        server.SetReply(std::string("CertUpdate/") + item.step, item.reply);
         EXPECT_FALSE(item.run());
-        EXPECT_EQ(log.Errors(), item.errors);
+        EXPECT_EQ(log.Errors(), item.error.empty() ? Outputs{} : Outputs{item.error});
     }
     EXPECT_EQ(a, "A");
     EXPECT_EQ(b, "C");
     EXPECT_EQ(c, "") << "the missing member's output is emptied";
     EXPECT_EQ(d, "kept") << "members after the missing one are not touched";
 }
-
 } // namespace
