@@ -495,6 +495,16 @@ bool MainFrame::GetSelectedCard(int& index, int& cardType)
     return false;
 }
 
+bool MainFrame::GetSelectedCardOrReload(int& index, int& cardType)
+{
+    if (GetSelectedCard(index, cardType))
+        return true;
+    // The list no longer matches the readers: show what is there now.
+    wxCommandEvent reload(wxEVT_BUTTON, ID_RELOAD_CARDS);
+    OnReloadCards(reload);
+    return false;
+}
+
 bool MainFrame::OpenSession()
 {
     int index = -1;
@@ -738,12 +748,8 @@ void MainFrame::RunTestDialog(int keyKind)
 {
     int index = -1;
     int cardType = 0;
-    if (!GetSelectedCard(index, cardType))
-    {
-        wxCommandEvent reload(wxEVT_BUTTON, ID_RELOAD_CARDS);
-        OnReloadCards(reload);
+    if (!GetSelectedCardOrReload(index, cardType))
         return;
-    }
     TestDialog dialog(this,
                       keyKind == TEST_KEY_SIGNATURE
                           ? _(L"Unterschriftentest mit Signaturschlüssel (6-stellige PIN)")
@@ -805,12 +811,8 @@ void MainFrame::OnWriteIdentityLink(wxCommandEvent&)
 {
     int index = -1;
     int cardType = 0;
-    if (!GetSelectedCard(index, cardType))
-    {
-        wxCommandEvent reload(wxEVT_BUTTON, ID_RELOAD_CARDS);
-        OnReloadCards(reload);
+    if (!GetSelectedCardOrReload(index, cardType))
         return;
-    }
     if (cardType >= 3 && cardType <= 6)
         return; // the e-cards take no identity link
     // The row the command was given for; the modal wizard keeps the list as it is.

@@ -32,6 +32,8 @@ public:
     void EnableControls(bool enable);
     void GetSelectedCardNumber(std::string& number, int& cardType);
     bool GetSelectedCard(int& index, int& cardType);
+    // Reloads the card list when the selected card is not found among the slots.
+    bool GetSelectedCardOrReload(int& index, int& cardType);
     bool OpenSession();
     bool ShowCertificate(bool signatureCertificate);
     void ShowStatus(wxString text, bool error);

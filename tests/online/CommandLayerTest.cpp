@@ -85,6 +85,7 @@ TEST_F(CommandLayer, SendApduChecksTheStatusWord)
 
 TEST_F(CommandLayer, SendApduListChecksEverySecureMessagingAnswer)
 {
+    const std::vector<std::string> macError = {"apdu mac verify error"};
     const struct
     {
         const char* name;
@@ -95,12 +96,7 @@ TEST_F(CommandLayer, SendApduListChecksEverySecureMessagingAnswer)
         size_t sent;
     } cases[] = {
         {"good answer", "80040000", kMac, true, {}, 1},
-        {"lower-case MAC item",
-         "80040000",
-         "11223344aabbccdd",
-         false,
-         {"apdu mac verify error"},
-         1},
+        {"lower-case MAC item", "80040000", "11223344aabbccdd", false, macError, 1},
         {"status word only", "80050000", kMac, false, {"apdu response invalid length"}, 1},
         {"no status object", "80060000", kMac, false, {"apdu response hat keine TLV Struktur"}, 1},
         {"MAC cut short",
@@ -109,7 +105,7 @@ TEST_F(CommandLayer, SendApduListChecksEverySecureMessagingAnswer)
          false,
          {"apdu response hat ung\xC3\xBCltige L\xC3\xA4nge"},
          1},
-        {"other MAC", "80080000", kMac, false, {"apdu mac verify error"}, 1},
+        {"other MAC", "80080000", kMac, false, macError, 1},
         {"MAC at the end once the status is removed", "80040000;9000", kMac, true, {}, 1},
         {"unchecked item then checked", "|80010000||80040000|", "x|" + kMac, true, {}, 2},
         {"counts differ",

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace
 {
@@ -29,40 +30,26 @@ bool RunDefaults(const ScopedTempFolder& folder)
     return std::system(command.c_str()) == 0;
 }
 
-struct Expected
-{
-    int logLevel;
-    std::string filename;
-    int language; // -1: none
-    std::string version;
-};
+// What the program reads: the log level, the log folder, the language (-1: none) and the version.
+using Values = std::tuple<int, std::string, int, std::string>;
 
 TEST(DemoRegistry, MissingValuesAreWrittenAndTheUsersValuesKept)
 {
-    const struct
-    {
-        const char* name;
-        std::string hive; // empty: no file yet
-        Expected expected;
-    } cases[] = {
-        {"no hive yet", "", {5, "/demo/logs", -1, ""}},
-        {"user's client values and log level",
-         kHeader + kClient + "\"Language\"=dword:00000039\r\n\"Version\"=\"9.9\"\r\n\r\n" + kTrace +
+    const std::pair<std::string, Values> cases[] = {
+        {"", {5, "/demo/logs", -1, ""}}, // no hive yet
+        {kHeader + kClient + "\"Language\"=dword:00000039\r\n\"Version\"=\"9.9\"\r\n\r\n" + kTrace +
              "\"loglevel\"=dword:00000000\r\n",
          {0, "/demo/logs", 57, "9.9"}},
-        {"user's log folder, no trace key",
-         kHeader + kClient + "\"Filename\"=\"/elsewhere\"\r\n",
-         {5, "/demo/logs", -1, ""}},
-        {"user's log folder",
-         kHeader + kTrace + "\"Filename\"=\"/mine\"\r\n",
-         {5, "/mine", -1, ""}},
+        // A log folder under the client key is not the trace key's.
+        {kHeader + kClient + "\"Filename\"=\"/elsewhere\"\r\n", {5, "/demo/logs", -1, ""}},
+        {kHeader + kTrace + "\"Filename\"=\"/mine\"\r\n", {5, "/mine", -1, ""}},
     };
-    for (const auto& c : cases)
+    for (const auto& [hive, expected] : cases)
     {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(hive);
         ScopedTempFolder folder;
-        if (!c.hive.empty())
-            WriteTextFile(folder.File("HKEY_LOCAL_MACHINE.reg"), c.hive);
+        if (!hive.empty())
+            WriteTextFile(folder.File("HKEY_LOCAL_MACHINE.reg"), hive);
         ASSERT_TRUE(RunDefaults(folder));
         const std::string written = ReadAll(folder.File("HKEY_LOCAL_MACHINE.reg"));
         ASSERT_TRUE(RunDefaults(folder));
@@ -72,16 +59,12 @@ TEST(DemoRegistry, MissingValuesAreWrittenAndTheUsersValuesKept)
         setenv("QUENDRY_REGISTRY_DIR", folder.Path().c_str(), 1);
         Corvane::Config::DestroyInstance();
         InitConfiguration();
-        int logLevel = -1, language = -1;
-        std::string filename, version;
-        EXPECT_TRUE(ReadConfigInteger(kLogLevel, logLevel));
-        EXPECT_TRUE(ReadConfigText(kFilename, filename));
-        ReadConfigInteger(kLanguage, language);
-        ReadConfigText(kVersion, version);
-        EXPECT_EQ(logLevel, c.expected.logLevel);
-        EXPECT_EQ(filename, c.expected.filename);
-        EXPECT_EQ(language, c.expected.language);
-        EXPECT_EQ(version, c.expected.version);
+        Values read{-1, "", -1, ""};
+        EXPECT_TRUE(ReadConfigInteger(kLogLevel, std::get<0>(read)));
+        EXPECT_TRUE(ReadConfigText(kFilename, std::get<1>(read)));
+        ReadConfigInteger(kLanguage, std::get<2>(read));
+        ReadConfigText(kVersion, std::get<3>(read));
+        EXPECT_EQ(read, expected);
         Corvane::Config::DestroyInstance();
         unsetenv("QUENDRY_REGISTRY_DIR");
     }

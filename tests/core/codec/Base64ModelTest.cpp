@@ -83,7 +83,9 @@ std::string Generate(std::mt19937& random, Shape shape)
     return text;
 }
 
-TEST(Base64Model, DecoderAgreesWithTheModelOnGeneratedTexts)
+// Every text the model reads is decoded alike; the bytes it gives are encoded to a text the model
+// reads back to the same bytes.
+TEST(Base64Model, DecoderAndEncoderAgreeWithTheModelOnGeneratedTexts)
 {
     std::mt19937 random(20261209);
     for (Shape shape : {Shape::Letters, Shape::Padded, Shape::WithSeparators, Shape::WithInvalid})
@@ -97,26 +99,13 @@ TEST(Base64Model, DecoderAgreesWithTheModelOnGeneratedTexts)
             ByteVector decoded{0xEE};
             Base64Decode(text, decoded);
             ASSERT_EQ(decoded, valid ? expected : ByteVector{}) << '"' << text << '"';
-        }
-    }
-}
 
-TEST(Base64Model, EncodingAndDecodingRoundTripForGeneratedBytes)
-{
-    std::mt19937 random(7);
-    for (int i = 0; i < 2000; ++i)
-    {
-        ByteVector bytes(std::uniform_int_distribution<size_t>(0, 40)(random));
-        for (auto& byte : bytes)
-            byte = static_cast<unsigned char>(random());
-        std::string text;
-        ASSERT_EQ(Base64Encode(bytes, text), (bytes.size() + 2) / 3 * 4);
-        ByteVector modelled;
-        ASSERT_TRUE(ModelDecode(text, modelled)) << text;
-        ASSERT_EQ(modelled, bytes) << text;
-        ByteVector decoded;
-        Base64Decode(text, decoded);
-        ASSERT_EQ(decoded, bytes) << text;
+            std::string encoded;
+            ASSERT_EQ(Base64Encode(decoded, encoded), (decoded.size() + 2) / 3 * 4);
+            ByteVector modelled;
+            ASSERT_TRUE(ModelDecode(encoded, modelled)) << encoded;
+            ASSERT_EQ(modelled, decoded) << encoded;
+        }
     }
 }
 } // namespace
