@@ -10,6 +10,7 @@
 #include <openssl/evp.h>
 #include <openssl/x509.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace
@@ -159,10 +160,9 @@ TEST_F(AcosRenewal, RenewsEitherTypeWithAndWithoutCpDataBothPartsOrOne)
             const std::string input = LastOperation2Input();
             const size_t blocks = 2 * 4 + (65 + 32);
             EXPECT_EQ(input.size() / 2, blocks + (withCp ? 8 : 4));
-            const std::string& body = server.Requests()[first + 2].body;
-            EXPECT_EQ(body.find("\"response_cp\":\"\"") == std::string::npos &&
-                          body.find("\"response_cp\": \"\"") == std::string::npos,
-                      withCp);
+            std::string body = server.Requests()[first + 2].body;
+            body.erase(std::remove(body.begin(), body.end(), ' '), body.end());
+            EXPECT_EQ(body.find("\"response_cp\":\"\"") == std::string::npos, withCp);
         }
     }
 }
