@@ -121,8 +121,7 @@ bool CertUpdater::RenewAcosSignature(const std::string& epaCardnr, const std::st
                       }) &&
            Acos2(macRb, macCp, pkCgaAuth, authIfd, responseRb, responseCp) &&
            ServerStep("CertUpdateAcos2",
-                      [&]
-                      {
+                      [&] {
                           return client->CertUpdateAcos2(responseRb, responseCp, persoDataCert,
                                                          persoDataPinPuk);
                       }) &&
@@ -154,8 +153,9 @@ bool CertUpdater::RenewAcosEncryption(bool afterSignature, const std::string& ep
 bool CertUpdater::WriteAcosFallbackCertificate()
 {
     std::string cinCsn, encCert;
-    if (!ServerStep("CertUpdateAcosNoSM", [&] { return client->CertUpdateAcosNoSM(cinCsn, encCert); },
-                    [] { GetAppLogger()->Error("CertUpdateAcosNoSM failed"); }))
+    if (!ServerStep(
+            "CertUpdateAcosNoSM", [&] { return client->CertUpdateAcosNoSM(cinCsn, encCert); },
+            [] { GetAppLogger()->Error("CertUpdateAcosNoSM failed"); }))
         return false;
     token->Reset();
     ByteVector certificate;
@@ -232,7 +232,8 @@ bool CertUpdater::Acos2(const std::string& macRb, const std::string& macCp,
 {
     const bool withCp = UseAcosCpData();
     ByteVector rb, cp, publicKey, terminalProof;
-    if (!DecodeAll({{&macRb, &rb}, {&macCp, &cp}, {&pkCgaAuth, &publicKey}, {&authIfd, &terminalProof}}) ||
+    if (!DecodeAll(
+            {{&macRb, &rb}, {&macCp, &cp}, {&pkCgaAuth, &publicKey}, {&authIfd, &terminalProof}}) ||
         rb.size() != kMacBytes)
         return false;
     ByteVector input = LengthPrefixedBlocks({&publicKey, &terminalProof});

@@ -183,8 +183,9 @@ bool CertUpdater::ServerStep(const char* logName, const std::function<bool()>& c
 
 void CertUpdater::Done()
 {
-    ServerStep("CertUpdateDone", [this] { return client->CertUpdateDone(); },
-               [] { GetAppLogger()->Warning("CertUpdateDone failed"); });
+    ServerStep(
+        "CertUpdateDone", [this] { return client->CertUpdateDone(); },
+        [] { GetAppLogger()->Warning("CertUpdateDone failed"); });
 }
 
 bool CertUpdater::RunScript(PersoData& script, const std::string& text, const char* parseError,

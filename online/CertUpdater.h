@@ -64,8 +64,7 @@ public:
     bool Acos2(const std::string& macRb, const std::string& macCp, const std::string& pkCgaAuth,
                const std::string& authIfd, std::string& responseRb, std::string& responseCp);
     bool Acos3(const std::string& persoDataCert, const std::string& persoDataPinPuk);
-    bool Acos4(std::string& chipId, std::string& rndIcc, std::string& vkDecSm,
-               std::string& rndIfd);
+    bool Acos4(std::string& chipId, std::string& rndIcc, std::string& vkDecSm, std::string& rndIfd);
     bool Acos5(const std::string& authIfd, std::string& authIcc);
     bool Acos6(const std::string& persoDataCert, const std::string& persoDataPinPuk,
                const std::string& persoData);

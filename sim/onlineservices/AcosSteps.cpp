@@ -95,8 +95,8 @@ bool Acos1(RenewalRun& run, const rapidjson::Value& request, const StepFault& fa
     run.rndIfd = Joined(idIfd, rndIfd);
     run.cardKey = SimKeys::AcosSignatureKey(run.chipId);
     if (run.rndIfd.size() != kTerminalBlockLength ||
-        proof != SimKeys::AcosSignatureCardProof(run.cardKey, run.rndIcc, run.rndIfd,
-                                                 run.offeredKey))
+        proof !=
+            SimKeys::AcosSignatureCardProof(run.cardKey, run.rndIcc, run.rndIfd, run.offeredKey))
         return false;
     run.authIfd =
         SimKeys::TerminalProof(KeyFor(run, fault, "authIfd", run.cardKey), run.rndIcc, run.rndIfd);
@@ -138,9 +138,9 @@ bool Acos3(RenewalRun& run, const rapidjson::Value& request, const StepFault& fa
         return false;
     run.cardKey = SimKeys::AcosDecryptionKey(run.chipId, version);
     run.rndIfd = Joined(rndIfd, RandomBytes(SimKeys::kAcosTerminalRandomLength));
-    run.authIfd = Joined(run.rndIfd, SimKeys::AcosEncryptionTerminalProof(
-                                          KeyFor(run, fault, "authIfd", run.cardKey), run.rndIcc,
-                                          run.rndIfd));
+    run.authIfd =
+        Joined(run.rndIfd, SimKeys::AcosEncryptionTerminalProof(
+                               KeyFor(run, fault, "authIfd", run.cardKey), run.rndIcc, run.rndIfd));
     answer = {{"authIfd", Base64Text(run.authIfd)}};
     return true;
 }
@@ -163,11 +163,10 @@ bool Acos4(const RenewalService& service, RenewalRun& run, const rapidjson::Valu
         return false;
     const Bytes cardRandom(authIcc.begin(), authIcc.begin() + SimKeys::kAcosCardRandomLength);
     const Bytes proof(authIcc.begin() + SimKeys::kAcosCardRandomLength, authIcc.end());
-    if (proof !=
-        SimKeys::AcosEncryptionCardProof(run.cardKey, run.rndIcc, run.rndIfd, cardRandom))
+    if (proof != SimKeys::AcosEncryptionCardProof(run.cardKey, run.rndIcc, run.rndIfd, cardRandom))
         return false;
-    run.channel = {
-        SimKeys::SessionMacKey(run.cardKey, run.rndIcc, Joined(run.rndIfd, cardRandom)), 0};
+    run.channel = {SimKeys::SessionMacKey(run.cardKey, run.rndIcc, Joined(run.rndIfd, cardRandom)),
+                   0};
     KeyPtr key = EncryptionKey(run);
     const Bytes pkcs8 = key ? PrivateKeyInfo(key.get()) : Bytes{};
     unsigned char* publicKeyBytes = nullptr;
@@ -189,9 +188,8 @@ bool Acos4(const RenewalService& service, RenewalRun& run, const rapidjson::Valu
 bool AcosNoSM(const RenewalService& service, RenewalRun& run, const StepFault& fault,
               AnswerMembers& answer)
 {
-    if (run.scenario.fallbackKey.empty() ||
-        !IssueFor(service, run, run.scenario.fallbackKey, fault, "encCert",
-                  run.encryptionCertificate))
+    if (run.scenario.fallbackKey.empty() || !IssueFor(service, run, run.scenario.fallbackKey, fault,
+                                                      "encCert", run.encryptionCertificate))
         return false;
     answer = {{"cinCsn", run.cin + run.csn}, {"encCert", Base64Text(run.encryptionCertificate)}};
     return true;

@@ -153,8 +153,9 @@ bool FromBase64Text(const std::string& text, Bytes& bytes)
     if (text.size() % 4 != 0)
         return false;
     bytes.resize(text.size() / 4 * 3);
-    const int length = EVP_DecodeBlock(bytes.data(), reinterpret_cast<const unsigned char*>(text.data()),
-                                       static_cast<int>(text.size()));
+    const int length =
+        EVP_DecodeBlock(bytes.data(), reinterpret_cast<const unsigned char*>(text.data()),
+                        static_cast<int>(text.size()));
     if (length < 0)
         return false;
     const size_t padding = text.size() - std::min(text.size(), text.find_last_not_of('=') + 1);

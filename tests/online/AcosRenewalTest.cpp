@@ -89,9 +89,9 @@ protected:
         QuendrySim::CardSet set = env.Load();
         return CardOfType(set, cardType);
     }
-    ByteVector Value(const QuendrySim::Card& card, const char* label)
+    static ByteVector Value(QuendrySim::Card& card, const char* label)
     {
-        return const_cast<QuendrySim::Card&>(card).FindObject(label)->value;
+        return card.FindObject(label)->value;
     }
     std::string LastOperation2Input()
     {
@@ -145,13 +145,13 @@ TEST_F(AcosRenewal, RenewsEitherTypeWithAndWithoutCpDataBothPartsOrOne)
         EXPECT_EQ(StepsOfLastRun(), c.steps);
 
         const OnlineServicesSim::RenewalRun run = service->Runs().back();
-        const QuendrySim::Card card = Now(c.cardType);
+        QuendrySim::Card card = Now(c.cardType);
         QuendrySim::Card& before = CardOfType(original, c.cardType);
         EXPECT_EQ(Value(card, "C.CH.SIG"),
                   c.newSig ? run.signatureCertificate : Value(before, "C.CH.SIG"));
         EXPECT_EQ(Value(card, "C.CH.EKEY"),
                   c.newEnc ? run.encryptionCertificate : Value(before, "C.CH.EKEY"));
-        EXPECT_EQ(const_cast<QuendrySim::Card&>(card).FindObject("SK.CH.EKEY")->key,
+        EXPECT_EQ(card.FindObject("SK.CH.EKEY")->key,
                   c.newEnc ? newKey : before.FindObject("SK.CH.EKEY")->key);
         const bool withCp = !c.cp || (c.cp[0] != 'n' && c.cp[0] != 'N');
         if (c.newSig)
@@ -193,7 +193,8 @@ TEST_F(AcosRenewal, AFailedAcos4FallsBackToTheCertificateWithoutSecureMessaging)
         {
             EXPECT_EQ(StepsOfLastRun(), Endpoints({"Acos1a", "Acos3", "Acos4", "AcosNoSM"}));
             EXPECT_EQ(Now(1).objects.size(), CardOfType(original, 1).objects.size());
-            EXPECT_EQ(Value(Now(1), "C.CH.EKEY"), Value(CardOfType(original, 1), "C.CH.EKEY"));
+            QuendrySim::Card now = Now(1);
+            EXPECT_EQ(Value(now, "C.CH.EKEY"), Value(CardOfType(original, 1), "C.CH.EKEY"));
             continue;
         }
         EXPECT_EQ(StepsOfLastRun(), Endpoints({"Acos1a", "Acos3", "Acos4", "AcosNoSM", "Done"}));
@@ -211,56 +212,69 @@ TEST_F(AcosRenewal, AFailureAtAnyStepEndsTheRunThere)
     struct Case
     {
         std::string name;
-        std::string step;  // server step with a fault, or empty
+        std::string step; // server step with a fault, or empty
         StepFault fault;
-        int failingCall;   // the C_Register call (0 to 6) that fails, or -1
-        const char* forcedCp; // QUENDRY_SIM_ACOS_CP, or null
-        std::vector<std::string> steps;
-        bool signatureWritten;
-        std::string operation1Output = {}; // a fixed answer of operation 1 (hex), or empty
+        int failingCall;                // the C_Register call (0 to 6) that fails, or -1
+        const char* forcedCp;           // QUENDRY_SIM_ACOS_CP, or null
+        size_t reached;                 // how many server steps were asked
+        bool signatureWritten;          // operation 3 done
+        std::string operation1Output{}; // a fixed answer of operation 1 (hex), or empty
     };
     using F = RenewalFault;
-    const std::vector<Case> cases = {
-        {"Acos1 refused", "Acos1", {F::Status, ""}, -1, nullptr, Endpoints({"Acos1"}), false},
-        {"authIfd of another key", "Acos1", {F::Misdirected, "authIfd"}, -1, nullptr,
-         Endpoints({"Acos1"}), false},
-        {"macRb wrong", "Acos1", {F::WrongMac, "macRb"}, -1, nullptr, Endpoints({"Acos1"}), false},
-        {"macCp wrong", "Acos1", {F::WrongMac, "macCp"}, -1, nullptr, Endpoints({"Acos1"}), false},
-        {"macRb no Base64", "Acos1", {F::BadBase64, "macRb"}, -1, nullptr, Endpoints({"Acos1"}),
-         false},
-        {"module without CP data", "", {}, -1, "off", Endpoints({"Acos1"}), false},
-        {"Acos2 refused", "Acos2", {F::Status, ""}, -1, nullptr, Endpoints({"Acos1", "Acos2"}),
-         false},
-        {"certificate MAC wrong", "Acos2", {F::WrongMac, "persoDataCert"}, -1, nullptr,
-         Endpoints({"Acos1", "Acos2"}), false},
-        {"certificate for another key", "Acos2", {F::Misdirected, "persoDataCert"}, -1, nullptr,
-         Endpoints({"Acos1", "Acos2"}), false},
-        {"PIN/PUK data cut", "Acos2", {F::CutScript, "persoDataPinPuk"}, -1, nullptr,
-         Endpoints({"Acos1", "Acos2"}), false},
-        {"PIN/PUK data no Base64", "Acos2", {F::BadBase64, "persoDataPinPuk"}, -1, nullptr,
-         Endpoints({"Acos1", "Acos2"}), false},
-        {"a proof length past the output", "", {}, -1, nullptr, Endpoints({}), false,
-         "0102030405060708" "1112131415161718" "FFFFFFF0"},
-        {"an empty proof", "", {}, -1, nullptr, Endpoints({}), false,
-         "0102030405060708" "1112131415161718" "00000000" "00000001" "AA"},
-        {"Acos3 refused", "Acos3", {F::Status, ""}, -1, nullptr,
-         Endpoints({"Acos1", "Acos2", "Acos3"}), true},
-        {"encryption authIfd of another key", "Acos3", {F::Misdirected, "authIfd"}, -1, nullptr,
-         Endpoints({"Acos1", "Acos2", "Acos3"}), true},
-        {"Acos4 and AcosNoSM refused", "Acos4", {F::Status, ""}, -1, nullptr,
-         Endpoints({"Acos1", "Acos2", "Acos3", "Acos4", "AcosNoSM"}), true},
-        {"key MAC wrong", "Acos4", {F::WrongMac, "persoData"}, -1, nullptr,
-         Endpoints({"Acos1", "Acos2", "Acos3", "Acos4"}), true},
+    const auto server = [](const char* step, F kind, const char* member, size_t reached)
+    {
+        return Case{std::string(step) + " " + member + " " + std::to_string(int(kind)),
+                    step,
+                    {kind, member},
+                    -1,
+                    nullptr,
+                    reached,
+                    reached >= 3};
     };
-    std::vector<Case> all = cases;
-    const std::vector<std::vector<std::string>> beforeCall = {
-        Endpoints({}),         Endpoints({}),         Endpoints({"Acos1"}),
-        Endpoints({"Acos1", "Acos2"}), Endpoints({"Acos1", "Acos2"}),
-        Endpoints({"Acos1", "Acos2", "Acos3"}), Endpoints({"Acos1", "Acos2", "Acos3", "Acos4"})};
+    std::vector<Case> cases = {
+        server("Acos1", F::Status, "", 1),
+        server("Acos1", F::Misdirected, "authIfd", 1),
+        server("Acos1", F::WrongMac, "macRb", 1),
+        server("Acos1", F::WrongMac, "macCp", 1),
+        server("Acos1", F::BadBase64, "macRb", 1),
+        server("Acos2", F::Status, "", 2),
+        server("Acos2", F::WrongMac, "persoDataCert", 2),
+        server("Acos2", F::Misdirected, "persoDataCert", 2),
+        server("Acos2", F::CutScript, "persoDataPinPuk", 2),
+        server("Acos2", F::BadBase64, "persoDataPinPuk", 2),
+        server("Acos3", F::Status, "", 3),
+        server("Acos3", F::Misdirected, "authIfd", 3),
+        server("Acos4", F::Status, "", 5), // and AcosNoSM refused: no key to certify
+        server("Acos4", F::WrongMac, "persoData", 4),
+        {"module without CP data", "", {}, -1, "off", 1, false},
+        {"a proof length past the output",
+         "",
+         {},
+         -1,
+         nullptr,
+         0,
+         false,
+         "01020304050607081112131415161718FFFFFFF0"},
+        {"an empty proof",
+         "",
+         {},
+         -1,
+         nullptr,
+         0,
+         false,
+         "010203040506070811121314151617180000000000000001AA"},
+    };
+    const size_t reachedBeforeCall[] = {0, 0, 1, 2, 2, 3, 4};
     for (int call = 0; call <= 6; ++call)
-        all.push_back({"operation " + std::to_string(call), "", {}, call, nullptr,
-                       beforeCall[call], call > 3});
-    for (const Case& c : all)
+        cases.push_back({"operation " + std::to_string(call),
+                         "",
+                         {},
+                         call,
+                         nullptr,
+                         reachedBeforeCall[call],
+                         call > 3});
+    const char* const order[] = {"Acos1", "Acos2", "Acos3", "Acos4", "AcosNoSM"};
+    for (const Case& c : cases)
     {
         SCOPED_TRACE(c.name);
         Fresh(2);
@@ -282,13 +296,15 @@ TEST_F(AcosRenewal, AFailureAtAnyStepEndsTheRunThere)
         if (!c.step.empty())
             scenario.faults[c.step] = c.fault;
         EXPECT_FALSE(RenewAcos(2, scenario));
-        EXPECT_EQ(StepsOfLastRun(), c.steps);
-        const QuendrySim::Card card = Now(2);
+        std::vector<std::string> expected = {"CertUpdate"};
+        for (size_t i = 0; i < c.reached; ++i)
+            expected.push_back(std::string("CertUpdate/") + order[i]);
+        EXPECT_EQ(StepsOfLastRun(), expected);
+        QuendrySim::Card card = Now(2);
         QuendrySim::Card& before = CardOfType(original, 2);
         EXPECT_EQ(Value(card, "C.CH.SIG") != Value(before, "C.CH.SIG"), c.signatureWritten);
         EXPECT_EQ(Value(card, "C.CH.EKEY"), Value(before, "C.CH.EKEY"));
-        EXPECT_EQ(const_cast<QuendrySim::Card&>(card).FindObject("SK.CH.EKEY")->key,
-                  before.FindObject("SK.CH.EKEY")->key);
+        EXPECT_EQ(card.FindObject("SK.CH.EKEY")->key, before.FindObject("SK.CH.EKEY")->key);
     }
     EditCards([](QuendrySim::CardSet& set) { set.faults.clear(); });
 }

@@ -19,7 +19,8 @@ using OnlineServicesSim::RenewalScenario;
 
 const char* const Renewed = "Information: Update Erfolgreich";
 const char* const Failed = "Fehler: Update Fehlgeschlagen";
-const char* const NoUpdate = "Information: Es sind keine Updates verf\xC3\xBC" "gbar";
+const char* const NoUpdate = "Information: Es sind keine Updates verf\xC3\xBC"
+                             "gbar";
 
 // The certificate with another serial number (hexadecimal), signed again by a key of no one,
 // which the command does not look at.
@@ -32,7 +33,8 @@ ByteVector WithSerial(const ByteVector& der, const char* serialHex)
     BN_to_ASN1_INTEGER(number, X509_get_serialNumber(certificate.get()));
     QuendrySim::OpenSslPtr<EVP_PKEY> signer(EVP_EC_gen("P-256"));
     X509_sign(certificate.get(), signer.get(), EVP_sha256());
-    return QuendrySim::Encoded([&](unsigned char** out) { return i2d_X509(certificate.get(), out); });
+    return QuendrySim::Encoded([&](unsigned char** out)
+                               { return i2d_X509(certificate.get(), out); });
 }
 
 // Answers each message box with OK and records "Caption: message", its icon and what the

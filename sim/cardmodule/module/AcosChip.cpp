@@ -96,8 +96,8 @@ CK_RV AuthenticateSignature(Card& card, AcosSession& session, const ByteVector& 
                             ByteVector& output)
 {
     const CardObject* publicKey = card.FindObject("PK.CH.SIG");
-    if (input.size() != kTerminalBlockLength || card.chipId.size() != kChipIdLength ||
-        !publicKey || publicKey->key.empty())
+    if (input.size() != kTerminalBlockLength || card.chipId.size() != kChipIdLength || !publicKey ||
+        publicKey->key.empty())
         return kRefused;
     session.authenticating = AcosPart::Signature;
     session.key = SimKeys::AcosSignatureKey(card.chipId);
@@ -106,8 +106,8 @@ CK_RV AuthenticateSignature(Card& card, AcosSession& session, const ByteVector& 
     session.offeredKey = publicKey->key;
     output = session.rndIcc;
     Append(output, card.chipId);
-    AppendLengthPrefixed(output, SimKeys::AcosSignatureCardProof(session.key, session.rndIcc,
-                                                                 input, publicKey->key));
+    AppendLengthPrefixed(output, SimKeys::AcosSignatureCardProof(session.key, session.rndIcc, input,
+                                                                 publicKey->key));
     AppendLengthPrefixed(output, publicKey->key);
     return CKR_OK;
 }
@@ -117,12 +117,12 @@ CK_RV AnswerSignatureTerminal(AcosSession& session, const ByteVector& input, Byt
 {
     BlockReader reader(input);
     ByteVector pkCgaAuth, authIfd, macRb, macCp;
-    if (std::exchange(session.authenticating, AcosPart::None) != AcosPart::Signature || !reader.LengthPrefixed(pkCgaAuth) ||
-        !reader.LengthPrefixed(authIfd) || !reader.Fixed(SimKeys::kAcosShortMacLength, macRb))
+    if (std::exchange(session.authenticating, AcosPart::None) != AcosPart::Signature ||
+        !reader.LengthPrefixed(pkCgaAuth) || !reader.LengthPrefixed(authIfd) ||
+        !reader.Fixed(SimKeys::kAcosShortMacLength, macRb))
         return kRefused;
     const bool withCp = reader.Fixed(SimKeys::kAcosShortMacLength, macCp);
-    const ByteVector macKey =
-        SimKeys::SessionMacKey(session.key, session.rndIcc, session.terminal);
+    const ByteVector macKey = SimKeys::SessionMacKey(session.key, session.rndIcc, session.terminal);
     if (authIfd != SimKeys::TerminalProof(session.key, session.rndIcc, session.terminal) ||
         macRb != SimKeys::AcosShortMac(macKey, "RB", pkCgaAuth, authIfd) ||
         (withCp && macCp != SimKeys::AcosShortMac(macKey, "CP", pkCgaAuth, authIfd)))

@@ -121,9 +121,9 @@ CK_RV Module::Register(CK_SESSION_HANDLE handle, CK_ULONG operation, const CK_BY
     ByteVector answer;
     CK_RV outcome = CKR_FUNCTION_FAILED;
     bool changed = false;
-    const auto canned = std::find_if(card->registers.begin(), card->registers.end(),
-                                     [&](const RegisterAnswer& entry)
-                                     { return entry.operation == operation; });
+    const auto canned =
+        std::find_if(card->registers.begin(), card->registers.end(),
+                     [&](const RegisterAnswer& entry) { return entry.operation == operation; });
     if (canned != card->registers.end())
     {
         outcome = canned->rv;
