@@ -5,6 +5,7 @@
 #include "ui/CardListMenu.h"
 #include "ui/ConfigValues.h"
 #include "ui/DocumentLauncher.h"
+#include "ui/InfoboxBereich.h"
 #include "ui/Language.h"
 #include "ui/NoPersB.h"
 #include "ui/StatusLine.h"
@@ -24,6 +25,7 @@
 #include <wx/clipbrd.h>
 #include <wx/icon.h>
 #include <wx/intl.h>
+#include <wx/msgdlg.h>
 #include <wx/sizer.h>
 #include <wx/utils.h>
 
@@ -493,6 +495,16 @@ bool MainFrame::GetSelectedCard(int& index, int& cardType)
     return false;
 }
 
+bool MainFrame::GetSelectedCardOrReload(int& index, int& cardType)
+{
+    if (GetSelectedCard(index, cardType))
+        return true;
+    // The card has gone from its reader: the list is read afresh.
+    wxCommandEvent reload(wxEVT_BUTTON, ID_RELOAD_CARDS);
+    OnReloadCards(reload);
+    return false;
+}
+
 bool MainFrame::OpenSession()
 {
     int index = -1;
@@ -621,9 +633,27 @@ void MainFrame::OnShowEncCertificate(wxCommandEvent&)
     ShowCertificate(false);
 }
 
-// The Infobox dialog, the identity-link wizard and the renewal arrive with their own work.
-void MainFrame::OnShowInfobox(wxCommandEvent&) {}
+// The renewal arrives with its own work.
 void MainFrame::OnUpdateCertificates(wxCommandEvent&) {}
+
+void MainFrame::OnShowInfobox(wxCommandEvent&)
+{
+    int index = -1;
+    int cardType = 0;
+    if (!GetSelectedCardOrReload(index, cardType))
+        return;
+    InfoboxBereich dialog(this, cardType);
+    dialog.Setup(token.get(), index);
+    if (!dialog.LoadEntries())
+    {
+        wxMessageBox(_(L"Derzeit ist keine Personenbindung auf Ihrer Karte vorhanden"),
+                     _(L"Information"), wxOK | wxICON_INFORMATION | wxCENTRE, this);
+        return;
+    }
+    dialog.CentreOnParent();
+    wxSafeYield();
+    dialog.ShowModal(); // arms the dialog's own timer first
+}
 
 // ---- test signature ----
 
@@ -641,12 +671,8 @@ void MainFrame::RunTestDialog(int keyKind)
 {
     int index = -1;
     int cardType = 0;
-    if (!GetSelectedCard(index, cardType))
-    {
-        wxCommandEvent reload(wxEVT_BUTTON, ID_RELOAD_CARDS);
-        OnReloadCards(reload);
+    if (!GetSelectedCardOrReload(index, cardType))
         return;
-    }
     TestDialog dialog(this,
                       keyKind == TEST_KEY_SIGNATURE
                           ? _(L"Unterschriftentest mit Signaturschlüssel (6-stellige PIN)")
@@ -708,12 +734,8 @@ void MainFrame::OnWriteIdentityLink(wxCommandEvent&)
 {
     int index = -1;
     int cardType = 0;
-    if (!GetSelectedCard(index, cardType))
-    {
-        wxCommandEvent reload(wxEVT_BUTTON, ID_RELOAD_CARDS);
-        OnReloadCards(reload);
+    if (!GetSelectedCardOrReload(index, cardType))
         return;
-    }
     if (cardType >= 3 && cardType <= 6)
         return; // the e-cards take no identity link
     // The row the command was given for; the modal wizard keeps the list as it is.

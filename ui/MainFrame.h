@@ -32,6 +32,8 @@ public:
     void EnableControls(bool enable);
     void GetSelectedCardNumber(std::string& number, int& cardType);
     bool GetSelectedCard(int& index, int& cardType);
+    // GetSelectedCard; when it finds no card, the card list is reloaded.
+    bool GetSelectedCardOrReload(int& index, int& cardType);
     bool OpenSession();
     bool ShowCertificate(bool signatureCertificate);
     void ShowStatus(wxString text, bool error);
