@@ -74,8 +74,9 @@ std::wstring Summary(const wchar_t* given, const wchar_t* family, const wchar_t*
            L"IssueInstant: 2024-03-01T10:00:00+01:00\r\n";
 }
 
-// The container's tags 1 to 3 carry the flags 0, 2 and 1.
-const ByteVector Container = {0x41, 0x49, 0x4B, 0x01, 1, 0, 0, 0, 2, 2, 0, 0, 3, 1, 0, 0, 0};
+// The container's tags 1 to 4 carry the flags 0, 2, 1 and 0; tag 4 has no data object.
+const ByteVector Container = {0x41, 0x49, 0x4B, 0x01, 1, 0, 0, 0, 2, 2, 0,
+                              0,    3,    1,    0,    0, 4, 0, 0, 0, 0};
 const ByteVector AbValue = {0x00, 0x41, 0x42};
 const ByteVector AnsiValue = {0x4B, 0xE4, 0x80, 0x00, 0x5A};
 
@@ -121,13 +122,14 @@ TEST_F(InfoboxDialogTest, ViewsOfContainerAndFixedEntries)
     const wchar_t* encrypt = L"verschlüsselt speichern";
     const wchar_t* decrypt = L"unverschlüsselt speichern";
     // clang-format off
-    const struct { int cardType; const char* line; const char* hex; const wchar_t* text; const wchar_t* label; } rows[] = {
-        {1, "03 RFU2", "4B E4 80 00 5A", L"Kä€", decrypt}, // flags 1
-        {1, "02 RFU1", "00 41 42", L"", encrypt},          // flags 2: bit 0 clear
-        {1, "01 PERSONENBINDUNG", nullptr, L"0", encrypt}, // flags 0; the text's first character
-        {0, "RFU2", "4B E4 80 00 5A", L"Kä€", encrypt},
-        {0, "Personenbindung", nullptr, L"0", encrypt},
-        {0, "RFU1", "00 41 42", L"", encrypt}};
+    const struct { int cardType; const char* line; const char* hex; const wchar_t* text; const wchar_t* label; bool on; } rows[] = {
+        {1, "03 RFU2", "4B E4 80 00 5A", L"Kä€", decrypt, true}, // flags 1
+        {1, "04 RFU2", "", L"", encrypt, false},                 // unreadable
+        {1, "02 RFU1", "00 41 42", L"", encrypt, true},          // flags 2: bit 0 clear
+        {1, "01 PERSONENBINDUNG", nullptr, L"0", encrypt, true}, // the text's first character
+        {0, "RFU2", "4B E4 80 00 5A", L"Kä€", encrypt, false},
+        {0, "Personenbindung", nullptr, L"0", encrypt, false},
+        {0, "RFU1", "00 41 42", L"", encrypt, false}};
     // clang-format on
     const std::map<int, std::wstring> summaries = {
         {1, Summary(L"Jörg", L"Weiß", L"1963-02-11")},
@@ -141,7 +143,6 @@ TEST_F(InfoboxDialogTest, ViewsOfContainerAndFixedEntries)
         InfoboxUser user(
             [&, cardType = cardType, summary = summary](InfoboxBereich& box)
             {
-                EXPECT_EQ(box.EntryList()->GetCount(), 3u);
                 EXPECT_EQ(box.EntryList()->GetSelection(), wxNOT_FOUND);
                 ASSERT_EQ(box.Notebook()->GetPageCount(), 2u);
                 EXPECT_EQ(box.Notebook()->GetPageText(0) + box.Notebook()->GetPageText(1),
@@ -160,7 +161,7 @@ TEST_F(InfoboxDialogTest, ViewsOfContainerAndFixedEntries)
                     EXPECT_EQ(box.HexView()->GetValue(), row.hex ? row.hex : link);
                     EXPECT_EQ(row.hex ? text : text.Left(1), row.text);
                     EXPECT_EQ(box.ContentView()->GetValue(), row.hex ? text : summary);
-                    EXPECT_EQ(box.ToggleButton()->IsEnabled(), cardType == 1);
+                    EXPECT_EQ(box.ToggleButton()->IsEnabled(), row.on);
                     EXPECT_EQ(box.ToggleButton()->GetLabel(), row.label);
                 }
                 GuiTest::Click(&box, ID_INFOBOX_CLOSE);
