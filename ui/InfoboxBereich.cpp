@@ -155,7 +155,7 @@ void InfoboxBereich::Setup(Corvane::acPKCS11* wrapper, int index)
 {
     token = wrapper;
     slotIndex = index;
-    entries.reset(wrapper ? new InfoboxEntryList(*wrapper, index, cardType) : nullptr);
+    entries = wrapper ? std::make_unique<InfoboxEntryList>(*wrapper, index, cardType) : nullptr;
 }
 
 int InfoboxBereich::ShowModal()
