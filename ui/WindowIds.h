@@ -18,11 +18,16 @@ enum WindowId
     ID_SHOW_SIG_CERTIFICATE = 5444,
     ID_TEST_SIG_KEY = 5445,
     ID_STARTUP_TIMER = 5446,
+    ID_INFOBOX_TIMER = 5446, // the Infobox dialog's own, in its own window
     ID_FADE_TIMER = 5447,
     ID_CARD_LIST = 5448,
     ID_TEST_DIALOG_CLOSE = 5449,
     ID_TEST_DIALOG_SIGN = 5450,
     ID_TEST_DIALOG_VERIFY = 5451,
+    // The Infobox dialog.
+    ID_INFOBOX_CLOSE = 5452,
+    ID_INFOBOX_ENTRY_LIST = 5453,
+    ID_INFOBOX_TOGGLE = 5454,
     ID_REFRESH_DONE = 5455,
     // The card list's context menu.
     ID_MENU_CHANGE_ENC_PIN = 5456,

@@ -14,6 +14,13 @@ bool StartsWithZeros(const ByteVector& value)
                        [](unsigned char byte) { return byte == 0; });
 }
 
+std::string TwoDigits(uint8_t tag)
+{
+    char digits[3];
+    std::snprintf(digits, sizeof digits, "%02x", tag);
+    return digits;
+}
+
 const char* EntryName(uint8_t tag)
 {
     switch (tag)
@@ -35,15 +42,20 @@ InfoboxEntryList::InfoboxEntryList(Corvane::acPKCS11& token, int slotIndex, int 
 
 std::string InfoboxEntryList::EntryLine(uint8_t tag)
 {
-    char digits[3];
-    std::snprintf(digits, sizeof digits, "%02x", tag);
-    return std::string(digits) + " " + EntryName(tag);
+    return TwoDigits(tag) + " " + EntryName(tag);
+}
+
+std::string InfoboxEntryList::DataObjectLabel(uint8_t tag)
+{
+    return "0x" + TwoDigits(tag);
 }
 
 bool InfoboxEntryList::ReadDataObject(std::string label, ByteVector& out)
 {
     currentEntryBytes.clear();
-    bool read = token.OpenSession(slotIndex) && ReadValue(label, out);
+    CK_OBJECT_HANDLE object = 0;
+    bool read = token.OpenSession(slotIndex) && FindDataObject(label, object) &&
+                ReadValue(object, false, out);
     // The rule owns the wrapper's session slot for the read and leaves it empty.
     token.CloseSession();
     if (read && StartsWithZeros(out))
@@ -53,27 +65,68 @@ bool InfoboxEntryList::ReadDataObject(std::string label, ByteVector& out)
     return read;
 }
 
-bool InfoboxEntryList::ReadValue(const std::string& label, ByteVector& out)
+bool InfoboxEntryList::FindDataObject(const std::string& label, CK_OBJECT_HANDLE& object)
 {
     CK_OBJECT_CLASS dataClass = CKO_DATA;
     CK_ATTRIBUTE search[] = {
         {CKA_CLASS, &dataClass, sizeof dataClass},
         {CKA_LABEL, const_cast<char*>(label.data()), static_cast<CK_ULONG>(label.size())}};
-    CK_OBJECT_HANDLE object = 0;
     CK_ULONG found = 0;
-    if (!token.FindObjects(search, 2, &object, 1, found) || found == 0)
-        return false;
+    return token.FindObjects(search, 2, &object, 1, found) && found > 0;
+}
 
+bool InfoboxEntryList::ReadValue(CK_OBJECT_HANDLE object, bool withPrivate, ByteVector& out)
+{
     const auto getAttribute = Corvane::acPKCS11::Functions().C_GetAttributeValue;
     if (getAttribute == nullptr)
         return false;
     ByteVector buffer(ValueBufferSize);
-    CK_ATTRIBUTE value = {CKA_VALUE, buffer.data(), ValueBufferSize};
-    if (getAttribute(token.SessionHandle(), object, &value, 1) != CKR_OK)
+    CK_BBOOL isPrivate = CK_FALSE;
+    CK_ATTRIBUTE attributes[] = {{CKA_VALUE, buffer.data(), ValueBufferSize},
+                                 {CKA_PRIVATE, &isPrivate, 1}};
+    if (getAttribute(token.SessionHandle(), object, attributes, withPrivate ? 2 : 1) != CKR_OK)
         return false;
-    buffer.resize(std::min<CK_ULONG>(value.ulValueLen, ValueBufferSize));
+    buffer.resize(std::min<CK_ULONG>(attributes[0].ulValueLen, ValueBufferSize));
     out = std::move(buffer);
     return true;
+}
+
+const LibInfobox::InfoboxFSEntry* InfoboxEntryList::ContainerEntry(uint8_t tag) const
+{
+    for (const auto& entry : container.entries)
+    {
+        if (entry->tag == tag)
+            return entry.get();
+    }
+    return nullptr;
+}
+
+bool InfoboxEntryList::ToggleEntryPrivate(uint8_t tag)
+{
+    const LibInfobox::InfoboxFSEntry* entry = ContainerEntry(tag);
+    if (entry == nullptr)
+        return false;
+    CK_OBJECT_HANDLE object = 0;
+    const bool stored = token.OpenSession(slotIndex) &&
+                        FindDataObject(DataObjectLabel(tag), object) &&
+                        WriteValue(object, (entry->flags & 1) == 0);
+    token.CloseSession();
+    return stored;
+}
+
+bool InfoboxEntryList::WriteValue(CK_OBJECT_HANDLE object, bool makePrivate)
+{
+    // The value goes back with the flag, so the module stores both in one step.
+    ByteVector value = currentEntryBytes;
+    if (value.empty() && !ReadValue(object, true, value))
+        return false;
+    const auto setAttribute = Corvane::acPKCS11::Functions().C_SetAttributeValue;
+    if (setAttribute == nullptr)
+        return false;
+    CK_BBOOL isPrivate = makePrivate ? CK_TRUE : CK_FALSE;
+    CK_ATTRIBUTE attributes[] = {{CKA_VALUE, value.data(), static_cast<CK_ULONG>(value.size())},
+                                 {CKA_PRIVATE, &isPrivate, 1}};
+    return setAttribute(token.SessionHandle(), object, attributes, 2) == CKR_OK;
 }
 
 bool InfoboxEntryList::ListInfoboxEntries()

@@ -25,6 +25,12 @@ public:
     bool LoadEntries();
     // The same on card information the caller has just read for this card.
     bool LoadEntries(const Corvane::CardInfo& info);
+    // The first container entry with that tag, as last read; null when there is none.
+    const LibInfobox::InfoboxFSEntry* ContainerEntry(uint8_t tag) const;
+    // Stores the data object of that container entry again with its private flag turned over
+    // (set when bit 0 of the entry's flags is clear), with the value read last or, when that is
+    // empty, read afresh. True when the card took it.
+    bool ToggleEntryPrivate(uint8_t tag);
 
     const std::vector<std::string>& Entries() const { return entries; }
     bool ContainerMode() const { return containerMode; }
@@ -35,11 +41,15 @@ public:
 
     // "01 PERSONENBINDUNG", "02 RFU1", "0a RFU2" ...
     static std::string EntryLine(uint8_t tag);
+    // The data object of a container entry: "0x01" for tag 1, "0x0a" for tag 10.
+    static std::string DataObjectLabel(uint8_t tag);
 
     static constexpr unsigned long ValueBufferSize = 5012;
 
 private:
-    bool ReadValue(const std::string& label, ByteVector& out);
+    bool FindDataObject(const std::string& label, CK_OBJECT_HANDLE& object);
+    bool ReadValue(CK_OBJECT_HANDLE object, bool withPrivate, ByteVector& out);
+    bool WriteValue(CK_OBJECT_HANDLE object, bool makePrivate);
 
     Corvane::acPKCS11& token;
     int slotIndex;
