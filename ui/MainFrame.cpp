@@ -5,6 +5,7 @@
 #include "ui/CardListMenu.h"
 #include "ui/ConfigValues.h"
 #include "ui/DocumentLauncher.h"
+#include "ui/InfoboxBereich.h"
 #include "ui/Language.h"
 #include "ui/NoPersB.h"
 #include "ui/StatusLine.h"
@@ -24,6 +25,7 @@
 #include <wx/clipbrd.h>
 #include <wx/icon.h>
 #include <wx/intl.h>
+#include <wx/msgdlg.h>
 #include <wx/sizer.h>
 #include <wx/utils.h>
 
@@ -497,7 +499,7 @@ bool MainFrame::GetSelectedCardOrReload(int& index, int& cardType)
 {
     if (GetSelectedCard(index, cardType))
         return true;
-    // The list no longer matches the readers: show what is there now.
+    // The card has gone from its reader: the list is read afresh.
     wxCommandEvent reload(wxEVT_BUTTON, ID_RELOAD_CARDS);
     OnReloadCards(reload);
     return false;
@@ -631,9 +633,27 @@ void MainFrame::OnShowEncCertificate(wxCommandEvent&)
     ShowCertificate(false);
 }
 
-// The Infobox dialog, the identity-link wizard and the renewal arrive with their own work.
-void MainFrame::OnShowInfobox(wxCommandEvent&) {}
+// The renewal arrives with its own work.
 void MainFrame::OnUpdateCertificates(wxCommandEvent&) {}
+
+void MainFrame::OnShowInfobox(wxCommandEvent&)
+{
+    int index = -1;
+    int cardType = 0;
+    if (!GetSelectedCardOrReload(index, cardType))
+        return;
+    InfoboxBereich dialog(this, cardType);
+    dialog.Setup(token.get(), index);
+    if (!dialog.LoadEntries())
+    {
+        wxMessageBox(_(L"Derzeit ist keine Personenbindung auf Ihrer Karte vorhanden"),
+                     _(L"Information"), wxOK | wxICON_INFORMATION | wxCENTRE, this);
+        return;
+    }
+    dialog.CentreOnParent();
+    wxSafeYield();
+    dialog.ShowModal(); // arms the dialog's own timer first
+}
 
 // ---- test signature ----
 
