@@ -6,6 +6,7 @@
 #include "ui/CardListMenu.h"
 #include "ui/ConfigValues.h"
 #include "ui/DocumentLauncher.h"
+#include "ui/InfoboxBereich.h"
 #include "ui/Language.h"
 #include "ui/NoPersB.h"
 #include "ui/StatusLine.h"
@@ -499,7 +500,7 @@ bool MainFrame::GetSelectedCardOrReload(int& index, int& cardType)
 {
     if (GetSelectedCard(index, cardType))
         return true;
-    // The list no longer matches the readers: show what is there now.
+    // The card has gone from its reader: the list is read afresh.
     wxCommandEvent reload(wxEVT_BUTTON, ID_RELOAD_CARDS);
     OnReloadCards(reload);
     return false;
@@ -633,9 +634,6 @@ void MainFrame::OnShowEncCertificate(wxCommandEvent&)
     ShowCertificate(false);
 }
 
-// The Infobox dialog, the identity-link wizard and the renewal arrive with their own work.
-void MainFrame::OnShowInfobox(wxCommandEvent&) {}
-
 // ---- certificate renewal ----
 
 namespace
@@ -730,6 +728,25 @@ void MainFrame::ShowRenewalOutcome(RenewalOutcome outcome)
     }
     wxMessageDialog box(this, message, caption, wxOK | wxCENTRE | icon);
     box.ShowModal();
+}
+
+void MainFrame::OnShowInfobox(wxCommandEvent&)
+{
+    int index = -1;
+    int cardType = 0;
+    if (!GetSelectedCardOrReload(index, cardType))
+        return;
+    InfoboxBereich dialog(this, cardType);
+    dialog.Setup(token.get(), index);
+    if (!dialog.LoadEntries())
+    {
+        wxMessageBox(_(L"Derzeit ist keine Personenbindung auf Ihrer Karte vorhanden"),
+                     _(L"Information"), wxOK | wxICON_INFORMATION | wxCENTRE, this);
+        return;
+    }
+    dialog.CentreOnParent();
+    wxSafeYield();
+    dialog.ShowModal(); // arms the dialog's own timer first
 }
 
 // ---- test signature ----

@@ -32,7 +32,7 @@ public:
     void EnableControls(bool enable);
     void GetSelectedCardNumber(std::string& number, int& cardType);
     bool GetSelectedCard(int& index, int& cardType);
-    // Reloads the card list when the selected card is not found among the slots.
+    // GetSelectedCard; when it finds no card, the card list is reloaded.
     bool GetSelectedCardOrReload(int& index, int& cardType);
     bool OpenSession();
     bool ShowCertificate(bool signatureCertificate);
