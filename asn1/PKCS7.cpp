@@ -73,6 +73,21 @@ std::string_view DigestOIDFor(const X509* certificate)
 
 } // namespace
 
+ByteVector DigestInfo(std::string_view digestOid, const ByteVector& digest)
+{
+    ASN1ObjectIdentifier algorithmId;
+    algorithmId.SetOID(digestOid);
+    ASN1Sequence algorithm;
+    algorithm.AddChild(algorithmId);
+    algorithm.AddChild(ASN1Null());
+    ASN1OctetString value;
+    value.SetContent(digest);
+    ASN1Sequence digestInfo;
+    digestInfo.AddChild(algorithm);
+    digestInfo.AddChild(value);
+    return digestInfo.Encode();
+}
+
 Certificate::Certificate(const slcertificate& holder)
     : handle(slcertificate::Duplicate(holder.GetHandle())),
       element(EncodeDER(holder.GetHandle(), i2d_X509))

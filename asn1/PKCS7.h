@@ -12,6 +12,9 @@
 namespace Corvane
 {
 
+// SEQUENCE { SEQUENCE { digest OID, NULL }, OCTET STRING digest }: what a card signs raw.
+ByteVector DigestInfo(std::string_view digestOid, const ByteVector& digest);
+
 // A building block of PKCS#7 signed data; its element stays owned by the component.
 class PKCS7Component
 {

@@ -24,21 +24,6 @@ bool CinNamesSerial(const std::string& cin, std::string serial)
         return false;
     return cin.size() == kCinLength ? serial.compare(0, kCinLength, cin) == 0 : serial == cin;
 }
-
-ByteVector DigestInfo(std::string_view oid, const ByteVector& digest)
-{
-    Corvane::ASN1ObjectIdentifier algorithmId;
-    algorithmId.SetOID(oid);
-    Corvane::ASN1Sequence algorithm;
-    algorithm.AddChild(algorithmId);
-    algorithm.AddChild(Corvane::ASN1Null());
-    Corvane::ASN1OctetString value;
-    value.SetContent(digest);
-    Corvane::ASN1Sequence digestInfo;
-    digestInfo.AddChild(algorithm);
-    digestInfo.AddChild(value);
-    return digestInfo.Encode();
-}
 } // namespace
 
 ZmrRequester::ZmrRequester(const std::string& languageCode) : languageCode(languageCode) {}
@@ -218,7 +203,7 @@ bool ZmrRequester::SignWithDigest(const DigestChoice& digest, const ByteVector& 
     }
     ByteVector signature;
     // The session stays open here: Sign closes it once, whatever happened.
-    if (!token->Sign(kEncryptionKey, DigestInfo(digest.oid, hash), signature))
+    if (!token->Sign(kEncryptionKey, Corvane::DigestInfo(digest.oid, hash), signature))
     {
         log->Error("ZmrRequester: Fehler beim Signieren");
         return false;

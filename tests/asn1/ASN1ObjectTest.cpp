@@ -1,5 +1,6 @@
 #include "asn1/ASN1Object.h"
 #include "asn1/OID.h"
+#include "asn1/PKCS7.h"
 #include "slcertificate/OpenSSLTypes.h"
 #include "tests/asn1/SignedRequest.h"
 
@@ -171,7 +172,7 @@ TEST(BuildTest, ChildrenNestInTheOrderOfAppending)
     ByteVector expected = {0x30, 0x21, 0x30, 0x09, 0x06, 0x05, 0x2B, 0x0E,
                            0x03, 0x02, 0x1A, 0x05, 0x00, 0x04, 0x14};
     expected.insert(expected.end(), digest.begin(), digest.end());
-    EXPECT_EQ(testsupport::DigestInfo(OID_SHA1, digest), expected);
+    EXPECT_EQ(Corvane::DigestInfo(OID_SHA1, digest), expected);
 
     Corvane::ASN1Integer big;
     big.SetInteger(0xFFFF);

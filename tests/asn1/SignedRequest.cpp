@@ -6,27 +6,12 @@
 namespace testsupport
 {
 
-ByteVector DigestInfo(std::string_view digestOID, const ByteVector& digest)
-{
-    Corvane::ASN1ObjectIdentifier oid;
-    oid.SetOID(digestOID);
-    Corvane::ASN1Sequence algorithm;
-    algorithm.AddChild(oid);
-    algorithm.AddChild(Corvane::ASN1Null());
-    Corvane::ASN1OctetString value;
-    value.SetContent(digest);
-    Corvane::ASN1Sequence digestInfo;
-    digestInfo.AddChild(algorithm);
-    digestInfo.AddChild(value);
-    return digestInfo.Encode();
-}
-
 ByteVector SignedRequest(const slcertificate& signer, EVP_PKEY* key, const ByteVector& data)
 {
     const bool sha1 = signer.GetSignatureAlgorithm() == SHA1_WITH_RSA_ENCRYPTION;
     const ByteVector digest = Digest(sha1 ? EVP_sha1() : EVP_sha256(), data);
     Corvane::ASN1OctetString signature;
-    signature.SetContent(SignRaw(key, DigestInfo(sha1 ? OID_SHA1 : OID_SHA256, digest)));
+    signature.SetContent(SignRaw(key, Corvane::DigestInfo(sha1 ? OID_SHA1 : OID_SHA256, digest)));
 
     Corvane::PKCS7encoder encoder(data);
     const Corvane::Certificate certificate(signer);

@@ -16,9 +16,6 @@ namespace testsupport
 
 using PKCS7Ptr = std::unique_ptr<PKCS7, OpenSSLFree<PKCS7_free>>;
 
-// SEQUENCE { SEQUENCE { digest OID, NULL }, OCTET STRING digest } built with the DER objects.
-ByteVector DigestInfo(std::string_view digestOID, const ByteVector& digest);
-
 // Signed data as a signed request is made: the digest picked by the certificate's signature
 // algorithm, the DigestInfo signed raw with the key (as the card does), wrapped by the encoder.
 ByteVector SignedRequest(const slcertificate& signer, EVP_PKEY* key, const ByteVector& data);
