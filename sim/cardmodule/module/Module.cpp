@@ -111,6 +111,7 @@ CK_RV Module::RefreshFromDisk()
     if (!ParseCardSet(bytes, fresh))
         return CKR_GENERAL_ERROR;
     m_set = std::move(fresh);
+    m_saved = m_set;
     // Taken before the read: a change in between shows as yet another file at the next call.
     m_lastFile = identity;
     // A count raised on disk is honoured; a lower one (a stale copy saved back) is not trusted.
@@ -149,7 +150,11 @@ bool Module::Save()
         return true;
     FileIdentity written;
     if (!WriteFileAtomically(m_path, WriteCardSet(m_set), &written))
+    {
+        m_set = m_saved;
         return false;
+    }
+    m_saved = m_set;
     m_lastFile = written;
     return true;
 }
@@ -160,13 +165,9 @@ CK_RV Module::NewSessionHandle(CK_SESSION_HANDLE& handle)
     if (fresh >= m_set.nextHandle)
     {
         // Every handle below the count on disk may have been given, so the next load starts above.
-        const Code reserved = m_set.nextHandle;
         m_set.nextHandle = fresh + kHandleBlock;
         if (!Save())
-        {
-            m_set.nextHandle = reserved;
             return CKR_DEVICE_ERROR;
-        }
     }
     m_nextHandle = fresh + 1;
     handle = fresh;

@@ -133,6 +133,8 @@ private:
     CK_RV Prepare(const char* function);
     CK_RV RefreshFromDisk();
     CK_RV ApplyFaults(const char* function);
+    // Writes the card set back; when the file does not take it, the change is undone in memory
+    // too, so that no later write carries it to disk.
     bool Save();
     // A handle never given before, also across loads and crashes: handles are reserved on disk
     // in blocks, so only every kHandleBlock-th session rewrites the card set.
@@ -173,6 +175,7 @@ private:
     FileIdentity m_lastFile;
     CK_SESSION_HANDLE m_nextHandle = 1;
     CardSet m_set;
+    CardSet m_saved; // the card set as the file holds it
     std::map<CK_SESSION_HANDLE, Session> m_sessions;
     std::map<CK_SLOT_ID, CardRuntime> m_runtime;
 };

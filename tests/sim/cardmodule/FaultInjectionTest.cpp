@@ -1,11 +1,25 @@
-// Faults from the card set, the module variants without some functions, and the call log.
+// Faults from the card set, a card set that cannot be saved, the module variants without some
+// functions, and the call log.
 
 #include "ModuleHarness.h"
 
+#include "sim/testkeys/AcosKeys.h"
+#include "sim/testkeys/TestKeys.h"
+
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <functional>
+#include <linux/capability.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+using QuendrySim::CardSet;
 using QuendrySim::Fault;
 using QuendrySim::SimEnvironment;
+using SimTest::Bytes;
+using SimTest::Hex;
 using SimTest::LoadedModule;
 using SimTest::SlotOfType;
 
@@ -75,6 +89,305 @@ TEST(SimFaults, FailingInitialisationLeavesTheModuleUninitialised)
     EXPECT_EQ(CKR_FUNCTION_FAILED, module.F().C_GetInfo(&info));
     EXPECT_EQ(CKR_FUNCTION_FAILED, module.F().C_GetInfo(&info)) << "without times: every call";
     module.Finalize();
+}
+
+namespace
+{
+// Takes the right to write into a folder away from this thread. Root is not stopped by the
+// folder's mode, so the thread also gives up overriding modes until the guard ends.
+class UnwritableFolder
+{
+public:
+    explicit UnwritableFolder(std::string folder) : m_folder(std::move(folder))
+    {
+        struct stat status = {};
+        m_ready =
+            stat(m_folder.c_str(), &status) == 0 && syscall(SYS_capget, &m_header, m_kept) == 0;
+        m_mode = status.st_mode & 07777;
+        __user_cap_data_struct lowered[2] = {m_kept[0], m_kept[1]};
+        lowered[0].effective &= ~(1u << CAP_DAC_OVERRIDE);
+        m_ready = m_ready && syscall(SYS_capset, &m_header, lowered) == 0 &&
+                  chmod(m_folder.c_str(), 0555) == 0;
+    }
+    ~UnwritableFolder()
+    {
+        chmod(m_folder.c_str(), m_mode);
+        syscall(SYS_capset, &m_header, m_kept);
+    }
+    UnwritableFolder(const UnwritableFolder&) = delete;
+    UnwritableFolder& operator=(const UnwritableFolder&) = delete;
+
+    // No file can be made in the folder now.
+    bool Holds() const { return m_ready && !std::ofstream(m_folder + "/probe"); }
+
+private:
+    std::string m_folder;
+    mode_t m_mode = 0700;
+    __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct m_kept[2] = {};
+    bool m_ready = false;
+};
+
+void Append(ByteVector& to, const ByteVector& bytes)
+{
+    to.insert(to.end(), bytes.begin(), bytes.end());
+}
+
+struct WriteContext
+{
+    const SimEnvironment& env;
+    const LoadedModule& module;
+    CK_SESSION_HANDLE session;
+};
+
+CK_RV SetValue(const LoadedModule& module, CK_SESSION_HANDLE session, const std::string& label,
+               ByteVector value)
+{
+    CK_ATTRIBUTE attribute{CKA_VALUE, value.data(), static_cast<CK_ULONG>(value.size())};
+    return module.F().C_SetAttributeValue(session, module.Find(session, CKO_DATA, label),
+                                          &attribute, 1);
+}
+
+CK_RV LogIn(const LoadedModule& module, CK_SESSION_HANDLE session, std::string pin)
+{
+    return module.F().C_Login(session, CKU_USER, reinterpret_cast<CK_UTF8CHAR*>(pin.data()),
+                              static_cast<CK_ULONG>(pin.size()));
+}
+
+QuendrySim::Card& CardOf(CardSet& set, int cardType)
+{
+    return *set.slots[static_cast<size_t>(cardType)].card;
+}
+
+std::string ValueOf(CardSet& set, int cardType, const std::string& label)
+{
+    return Hex(CardOf(set, cardType).FindObject(label)->value);
+}
+
+CK_RV Transmit(const WriteContext& context, const ByteVector& command)
+{
+    ByteVector response(512);
+    auto length = static_cast<CK_ULONG>(response.size());
+    return context.module.Vendor<CK_C_CardTransmit>("C_CardTransmit")(
+        context.session, const_cast<CK_BYTE*>(command.data()),
+        static_cast<CK_ULONG>(command.size()), response.data(), &length);
+}
+
+ByteVector FileOf(CardSet& set, int cardType, const std::string& path)
+{
+    for (const auto& file : CardOf(set, cardType).files)
+        if (file.path == path)
+            return file.data;
+    return {};
+}
+
+// The CardOS card's secure-messaging session for DF01 with its certificate file selected.
+SimKeys::SmChannel OpenCardOsChannel(const WriteContext& context)
+{
+    CardSet set = context.env.Load();
+    ByteVector chipId = FileOf(set, 7, "3F00/2F02");
+    chipId.resize(12);
+    const ByteVector key = SimKeys::CardKey("CardOS", chipId, "DF01");
+    context.module.Transmit(context.session, "00A4000C02DF01");
+    ByteVector rndIcc = context.module.Transmit(context.session, "0084000008");
+    rndIcc.resize(8);
+    const ByteVector rndIfd(8, 0x5A);
+    ByteVector data = rndIfd;
+    Append(data, SimKeys::TerminalProof(key, rndIcc, rndIfd));
+    const std::string lc = Hex({static_cast<CK_BYTE>(data.size())});
+    EXPECT_EQ(Hex(SimKeys::CardProof(key, rndIcc, rndIfd)) + "9000",
+              Hex(context.module.Transmit(context.session, "00820081" + lc + Hex(data) + "00")));
+    context.module.Transmit(context.session, "00A4000C02C000");
+    return {SimKeys::SessionMacKey(key, rndIcc, rndIfd), 0};
+}
+
+ByteVector LengthPrefixed(const ByteVector& block)
+{
+    ByteVector out = {0, 0, static_cast<CK_BYTE>(block.size() >> 8),
+                      static_cast<CK_BYTE>(block.size())};
+    Append(out, block);
+    return out;
+}
+
+CK_RV Register(const WriteContext& context, CK_ULONG operation, ByteVector input,
+               ByteVector& output)
+{
+    output.assign(2048, 0);
+    return context.module.Vendor<CK_C_Register>("C_Register")(
+        context.session, operation, input.data(), output.data(), output.size());
+}
+
+// Operations 1 and 2 of the ACOS card, as a renewal opens the signature part's channel.
+SimKeys::SmChannel OpenAcosChannel(const WriteContext& context)
+{
+    CardSet set = context.env.Load();
+    const ByteVector key = SimKeys::AcosSignatureKey(CardOf(set, 1).chipId);
+    const ByteVector terminal(16, 0x21);
+    ByteVector output;
+    Register(context, 1, terminal, output);
+    const ByteVector rndIcc(output.begin(), output.begin() + 8);
+    const ByteVector macKey = SimKeys::SessionMacKey(key, rndIcc, terminal);
+    const ByteVector pkCgaAuth = {1, 2, 3};
+    const ByteVector authIfd = SimKeys::TerminalProof(key, rndIcc, terminal);
+    ByteVector input = LengthPrefixed(pkCgaAuth);
+    Append(input, LengthPrefixed(authIfd));
+    for (const char* mac : {"RB", "CP"}) // macCp is read only where the setting asks for it
+        Append(input, SimKeys::AcosShortMac(macKey, mac, pkCgaAuth, authIfd));
+    EXPECT_EQ(CKR_OK, Register(context, 2, input, output)) << "the terminal's proof";
+    return {macKey, 0};
+}
+
+// Operation 3 with the card's own signature certificate and new tries for the PIN and PUK.
+CK_RV WriteAcosSignatureData(const WriteContext& context, SimKeys::SmChannel& channel)
+{
+    CardSet set = context.env.Load();
+    const ByteVector& certificate = CardOf(set, 1).FindObject("C.CH.SIG")->value;
+    ByteVector input = LengthPrefixed(SimKeys::SealBlock(channel, certificate));
+    Append(input, LengthPrefixed(SimKeys::SealBlock(channel, {1, 5})));
+    ByteVector output;
+    return Register(context, 3, input, output);
+}
+
+// A write whose save the file does not take: what it needs first, the write and what it
+// answers, and the part of the card set it changes.
+struct WritePath
+{
+    const char* name;
+    int cardType;
+    std::function<void(const WriteContext&)> prepare;
+    std::function<CK_RV(const WriteContext&)> write;
+    CK_RV answer;
+    std::function<std::string(CardSet&)> state;
+    const char* readBack; // an object whose value the module answers again, or none
+};
+
+std::function<void(const WriteContext&)> LoggedIn(std::string pin)
+{
+    return [pin](const WriteContext& c) { EXPECT_EQ(CKR_OK, LogIn(c.module, c.session, pin)); };
+}
+
+std::function<CK_RV(const WriteContext&)> Writing(std::string label, ByteVector value)
+{
+    return [=](const WriteContext& c) { return SetValue(c.module, c.session, label, value); };
+}
+
+std::function<std::string(CardSet&)> Values(int cardType, std::vector<std::string> labels)
+{
+    return [=](CardSet& set)
+    {
+        std::string joined;
+        for (const auto& label : labels)
+            joined += ValueOf(set, cardType, label) + " ";
+        return joined;
+    };
+}
+
+std::string PinState(CardSet& set, int cardType, const char* name)
+{
+    const auto& pin = CardOf(set, cardType).pins.at(name);
+    return pin.value + " " + std::to_string(pin.retries) + " " + std::to_string(pin.pukRetries);
+}
+
+std::string CertificateFileStart(CardSet& set)
+{
+    ByteVector start = FileOf(set, 7, "3F00/DF01/C000");
+    start.resize(4);
+    return Hex(start);
+}
+
+CK_RV ChangeSignaturePin(const WriteContext& c)
+{
+    return c.module.SetPinAttribute(
+        c.session, c.module.Find(c.session, CKO_PRIVATE_KEY, "SK.CH.SIG"), CKA_QUENDRY_CHANGE_PIN);
+}
+
+// Every kind of write that changes the card set; channel carries a vendor channel from the
+// preparation to the write.
+std::vector<WritePath> WritePaths(SimKeys::SmChannel& channel)
+{
+    const ByteVector link = Bytes("3003020101");
+    const SimKeys::PlainCommand update{SimKeys::kSmClass, 0xD6, 0, 0, {0xAB, 0xCD}};
+    return {
+        {"identity link and its container entry", 1, LoggedIn("1234"),
+         Writing("PERSONENBINDUNG", link), CKR_DEVICE_ERROR, Values(1, {"PERSONENBINDUNG", "0x01"}),
+         "PERSONENBINDUNG"},
+        {"identity link under the Infobox PIN", 0, LoggedIn("4321"),
+         Writing("PERSONENBINDUNG", link), CKR_DEVICE_ERROR, Values(0, {"PERSONENBINDUNG"}),
+         "PERSONENBINDUNG"},
+        {"Infobox container", 5, nullptr, Writing("INFOBOX", Bytes("0000")), CKR_DEVICE_ERROR,
+         Values(5, {"INFOBOX"}), "INFOBOX"},
+        {"PIN try counter", 0, nullptr,
+         [](const WriteContext& c) { return LogIn(c.module, c.session, "0000"); }, CKR_DEVICE_ERROR,
+         [](CardSet& set) { return PinState(set, 0, "INFOBOX"); }, nullptr},
+        {"PIN dialog and its queue", 1,
+         [](const WriteContext& c) {
+             c.env.ScriptDialog({QuendrySim::DialogAnswer::Enter({"123456", "654321"})});
+         },
+         ChangeSignaturePin, CKR_DEVICE_ERROR,
+         [](CardSet& set)
+         { return PinState(set, 1, "SIG") + " " + std::to_string(set.dialog.size()); },
+         nullptr},
+        {"vendor file write", 7, [&](const WriteContext& c) { channel = OpenCardOsChannel(c); },
+         [&, update](const WriteContext& c)
+         { return Transmit(c, SimKeys::ProtectCommand(channel, update)); },
+         CKR_DEVICE_ERROR, CertificateFileStart, nullptr},
+        {"register operation", 1, [&](const WriteContext& c) { channel = OpenAcosChannel(c); },
+         [&](const WriteContext& c) { return WriteAcosSignatureData(c, channel); },
+         CKR_DEVICE_ERROR, [](CardSet& set) { return PinState(set, 1, "SIG"); }, nullptr},
+        {"fault counter", 0,
+         [](const WriteContext& c)
+         { AddFault(c.env, MakeFault("C_GetInfo", std::nullopt, 1, std::nullopt)); },
+         [](const WriteContext& c)
+         {
+             CK_INFO info{};
+             return c.module.F().C_GetInfo(&info);
+         },
+         CKR_OK, [](CardSet& set) { return std::to_string(set.faults.at(0).skip); }, nullptr},
+    };
+}
+
+// The write fails while the folder takes no file, and the module answers the old state; a later
+// write to another card does not carry the failed change to disk.
+void ExpectUndoneInMemory(const WritePath& path)
+{
+    SimEnvironment env;
+    ASSERT_TRUE(env.Ready());
+    LoadedModule module;
+    ASSERT_TRUE(module.Load());
+    ASSERT_EQ(CKR_OK, module.Initialize());
+    const WriteContext context{env, module, module.Open(SlotOfType(path.cardType))};
+    const CK_SESSION_HANDLE other = module.Open(SlotOfType(3));
+    if (path.prepare)
+        path.prepare(context);
+    CardSet set = env.Load();
+    const std::string before = path.state(set);
+    {
+        UnwritableFolder folder(env.Folder());
+        ASSERT_TRUE(folder.Holds());
+        EXPECT_EQ(path.answer, path.write(context));
+        if (path.readBack)
+        {
+            const CK_OBJECT_HANDLE object = module.Find(context.session, CKO_DATA, path.readBack);
+            EXPECT_EQ(ValueOf(set, path.cardType, path.readBack),
+                      Hex(module.Value(context.session, object, CKA_VALUE)));
+        }
+    }
+    ASSERT_EQ(CKR_OK, SetValue(module, other, "RFU1", {0x01})) << "a write to another card";
+    set = env.Load();
+    EXPECT_EQ("01", ValueOf(set, 3, "RFU1"));
+    EXPECT_EQ(before, path.state(set)) << "the failed change stays out of the file";
+    module.Finalize();
+}
+} // namespace
+
+TEST(SimFaults, WriteTheFileDoesNotTakeIsUndoneInMemory)
+{
+    SimKeys::SmChannel channel;
+    for (const WritePath& path : WritePaths(channel))
+    {
+        SCOPED_TRACE(path.name);
+        ExpectUndoneInMemory(path);
+    }
 }
 
 TEST_F(SimFaultsLoaded, SlowAnswerStillAnswers)
