@@ -11,6 +11,8 @@ constexpr CK_ULONG kMaxObjects = 10;
 constexpr size_t kMinIdentityLink = 128;
 constexpr size_t kMaxIdentityLink = 3072;
 constexpr unsigned char kDerSequence = 0x30;
+constexpr unsigned char kLongFormLength = 0x80;
+constexpr size_t kMaxLengthBytes = 4;
 constexpr const char* kWriteFailed =
     "Fehler beim modifizieren des Kartenobjektes. (C_SetAttributeValue)";
 
@@ -21,10 +23,29 @@ bool SerialMatches(const std::string& serial, const std::string& cin)
     return serial.size() >= kCinLength && serial.compare(0, kCinLength, cin) == 0;
 }
 
+// The size that a DER element's header announces, header included; 0 when its length is not
+// in definite form or runs past the data.
+uint64_t AnnouncedDerSize(const ByteVector& data)
+{
+    if (data.size() < 2)
+        return 0;
+    const unsigned char first = data[1];
+    if (first < kLongFormLength)
+        return 2u + first;
+    const size_t count = first - kLongFormLength;
+    if (count == 0 || count > kMaxLengthBytes || data.size() < 2 + count)
+        return 0;
+    uint64_t length = 0;
+    for (size_t i = 0; i < count; ++i)
+        length = (length << 8) | data[2 + i];
+    return 2 + count + length;
+}
+
+// A cut download decodes to a record shorter than its header says: it must never reach the card.
 bool IsIdentityLinkData(const ByteVector& data)
 {
     return data.size() >= kMinIdentityLink && data.size() <= kMaxIdentityLink &&
-           data.front() == kDerSequence;
+           data.front() == kDerSequence && AnnouncedDerSize(data) == data.size();
 }
 } // namespace
 

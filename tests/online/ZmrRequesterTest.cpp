@@ -216,14 +216,37 @@ TEST_F(ZmrRequesterTest, AShownTextWindows1252LacksIsRefusedBeforeAnythingIsSign
 TEST_F(ZmrRequesterTest, AWriteForAnotherCardOrOfDataThatIsNoRecordChangesNothing)
 {
     Prepare(1);
+    // 204 bytes: no padding, so every character cut from the text takes data with it. The whole
+    // text is written first: the card's value that every refused write must leave.
+    ByteVector record = ZmrTest::IdentityRecord();
+    record[2] += 1;
+    record.push_back(0x42);
+    const std::string text = ZmrTest::Base64Of(record);
+    Script({DialogAnswer::Enter({"1234"})});
+    ASSERT_TRUE(Requester(1)->DoWriteInfobox(CinOf(1), text));
+    const auto cut = [&text](size_t characters)
+    { return text.substr(0, text.size() - characters); };
+    const auto appended = [&record](size_t bytes)
+    {
+        ByteVector longer = record;
+        longer.resize(record.size() + bytes, 0x00);
+        return ZmrTest::Base64Of(longer);
+    };
     const struct
     {
         const char* name;
         std::string cin;
         std::string link;
     } cases[] = {
-        {"another card", CinOf(2), ZmrTest::Base64Of(ZmrTest::IdentityRecord())},
-        {"no Base64", CinOf(1), ZmrTest::Base64Of(ZmrTest::IdentityRecord()) + "!"},
+        {"another card", CinOf(2), text},
+        {"no Base64", CinOf(1), text + "!"},
+        {"cut by one character", CinOf(1), cut(1)},
+        {"cut by two characters", CinOf(1), cut(2)},
+        {"cut by three characters", CinOf(1), cut(3)},
+        {"cut by one group", CinOf(1), cut(4)},
+        {"cut by five groups", CinOf(1), cut(20)},
+        {"one byte appended", CinOf(1), appended(1)},
+        {"three bytes appended", CinOf(1), appended(3)},
     };
     for (const auto& c : cases)
     {
@@ -235,7 +258,7 @@ TEST_F(ZmrRequesterTest, AWriteForAnotherCardOrOfDataThatIsNoRecordChangesNothin
         EXPECT_TRUE(Contains(log.Errors(), "writeInfobox FAILED"));
         EXPECT_TRUE(CallsOf("C_Login").empty());
         EXPECT_TRUE(CallsOf("C_SetAttributeValue").empty());
-        EXPECT_TRUE(StoredLink(1).empty());
+        EXPECT_EQ(StoredLink(1), record);
         EXPECT_TRUE(StoredLink(2).size() > 0) << "the other card keeps its link";
     }
 }

@@ -1,6 +1,8 @@
 // The wrapper against a module that reports more than the buffers it was given can hold: every
 // count and length is cut to the buffer, so nothing is read past it (the sanitizer build would
 // stop at any such read), and an absent function is never reached through another call.
+#include "TestCrypto.h"
+
 #include "platform/SharedModule.h"
 #include "token/acPKCS11.h"
 
@@ -90,8 +92,7 @@ TEST_F(OverreportingModule, AbsentFunctionsAreNeverReachedThroughOthers)
 
 TEST_F(OverreportingModule, IdentityLinkWriteWithoutTheWriteFunctionAsksForNoPin)
 {
-    ByteVector link(128, 0x5A);
-    link[0] = 0x30;
+    ByteVector link = tokentest::IdentityRecord(128);
     std::string message;
     const int before = sessions();
     EXPECT_FALSE(wrapper->WritePersonenbindung("111111111111", link, message));

@@ -10,9 +10,22 @@ const ByteVector kMessage = {'Q', 'u', 'e', 'n', 'd', 'r', 'y'};
 
 ByteVector IdentityLink(size_t size, unsigned char first = 0x30)
 {
-    ByteVector data(size, 0x5A);
-    data[0] = first;
-    return data;
+    return tokentest::IdentityRecord(size, first);
+}
+
+// A record whose header no longer fits its size: cut, or with bytes after it.
+ByteVector Resized(ByteVector record, size_t size)
+{
+    record.resize(size, 0x00);
+    return record;
+}
+
+ByteVector IndefiniteLength(size_t size)
+{
+    ByteVector record = IdentityLink(size);
+    record[1] = 0x80;
+    record[size - 2] = record[size - 1] = 0x00;
+    return record;
 }
 
 std::string PinOfKey(QuendrySim::Card& card, const std::string& label)
@@ -263,6 +276,14 @@ TEST_F(SimCards, IdentityLinkWrite)
         {"no SEQUENCE", [] {}, "", IdentityLink(200, 0x31), false,
          "Falsche Update Daten für die Smartcard"},
         {"3073 bytes", [] {}, "", IdentityLink(3073), false,
+         "Falsche Update Daten für die Smartcard"},
+        {"header one byte past the data", [] {}, "", Resized(IdentityLink(201), 200), false,
+         "Falsche Update Daten für die Smartcard"},
+        {"header 300 bytes past the data", [] {}, "", Resized(IdentityLink(500), 200), false,
+         "Falsche Update Daten für die Smartcard"},
+        {"a byte after the record", [] {}, "", Resized(IdentityLink(200), 201), false,
+         "Falsche Update Daten für die Smartcard"},
+        {"indefinite length", [] {}, "", IndefiniteLength(200), false,
          "Falsche Update Daten für die Smartcard"},
         {"session refused", [this] { AddFault("C_OpenSession", CKR_SESSION_COUNT); }, "",
          IdentityLink(128), false, "Fehler beim öffnen der Kartensession"},

@@ -200,8 +200,7 @@ TEST_F(SoftHsmPeer, FindsTheCardByItsIdentificationNumber)
 TEST_F(SoftHsmPeer, IdentityLinkWriteStopsAtTheLogin)
 {
     // SoftHSM2 refuses the empty PIN that leaves the PIN entry to the maker's module.
-    ByteVector link(200, 0x01);
-    link[0] = 0x30;
+    const ByteVector link = tokentest::IdentityRecord(200);
     std::string message;
     EXPECT_FALSE(
         wrapper->WritePersonenbindung(slots[index]->tokenSerial.substr(0, 12), link, message));

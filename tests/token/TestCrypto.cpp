@@ -154,6 +154,22 @@ ByteVector CertificateWithFreshKey()
     return SelfSigned(key.get());
 }
 
+ByteVector IdentityRecord(size_t size, unsigned char tag)
+{
+    constexpr size_t kLongForm = 0x80;
+    size_t lengthBytes = 0;
+    while (size - 2 - lengthBytes >=
+           (lengthBytes == 0 ? kLongForm : size_t(1) << (8 * lengthBytes)))
+        ++lengthBytes;
+    const size_t content = size - 2 - lengthBytes;
+    ByteVector record = {
+        tag, static_cast<unsigned char>(lengthBytes == 0 ? content : kLongForm | lengthBytes)};
+    for (size_t i = lengthBytes; i > 0; --i)
+        record.push_back(static_cast<unsigned char>(content >> (8 * (i - 1))));
+    record.resize(size, 0x5A);
+    return record;
+}
+
 ByteVector ReadFileBytes(const std::string& path)
 {
     std::ifstream file(path, std::ios::binary);

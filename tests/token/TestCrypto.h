@@ -26,6 +26,9 @@ int RsaBits(const ByteVector& certificateDer);
 ByteVector CertificateForKey(const ByteVector& pkcs8PrivateKey);
 ByteVector CertificateWithFreshKey();
 
+// An identity-link record of size bytes: tag, the DER length of the rest, then filler bytes.
+ByteVector IdentityRecord(size_t size, unsigned char tag = 0x30);
+
 ByteVector ReadFileBytes(const std::string& path);
 // Runs a shell command; true when it exits with 0.
 bool Run(const std::string& command);
