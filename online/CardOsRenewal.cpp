@@ -156,7 +156,7 @@ bool CertUpdater::CardOS3(const std::string& persoDataCert)
         return false;
     }
     PersoData script;
-    if (!RunScript(script, persoDataCert, "Error parsing sig cert persodata",
+    if (!RunScript(script, "persoDataCert", persoDataCert, "Error parsing sig cert persodata",
                    "Error executing sig cert persodata"))
         return false;
     LogSuccess("CardOS3");
@@ -210,9 +210,9 @@ bool CertUpdater::CardOS6(const std::string& persoDataCert, const std::string& p
         return false;
     }
     PersoData script;
-    if (!RunScript(script, persoDataCert, "Error parsing enc cert persodata",
+    if (!RunScript(script, "persoDataCert", persoDataCert, "Error parsing enc cert persodata",
                    "Error executing enc cert persodata") ||
-        !RunScript(script, persoDataKey, "Error parsing key data persodata",
+        !RunScript(script, "persoDataKey", persoDataKey, "Error parsing key data persodata",
                    "Error executing key data persodata"))
         return false;
     LogSuccess("CardOS6");

@@ -9,6 +9,7 @@ namespace
 {
 constexpr const char* kSecureAnswerStart = "990290008E08";
 constexpr size_t kStatusDigits = 4;
+constexpr size_t kStatusObjectDigits = 8;
 
 // Items between "|"; empty items do not count.
 std::vector<std::string> SplitList(const std::string& list)
@@ -53,8 +54,9 @@ bool CheckSecureAnswer(const std::string& answer, const std::string& expectedMac
         GetAppLogger()->Error("apdu response hat keine TLV Struktur");
         return false;
     }
+    // Room for the status object and the MAC; the MAC's place is checked by its comparison.
     const size_t tail = statusRemoved ? 0 : kStatusDigits;
-    if (answer.size() < start.size() + expectedMac.size() + tail)
+    if (answer.size() < kStatusObjectDigits + expectedMac.size())
     {
         GetAppLogger()->Error("apdu response hat ung\xC3\xBCltige L\xC3\xA4nge");
         return false;
@@ -95,7 +97,7 @@ bool CertUpdater::checkforupdate(int32_t cardType, const std::string& cin, const
 }
 
 bool CertUpdater::SendAPDU(const std::string& command, const std::string& expected,
-                           std::string& data)
+                           std::string& data, CommandInLog shown)
 {
     std::string answer;
     if (!token || !IsHexCommand(command) || !token->SendAPDUHex(command, answer) || answer.empty())
@@ -118,11 +120,14 @@ bool CertUpdater::SendAPDU(const std::string& command, const std::string& expect
     if (answer.compare(split, std::string::npos, expected) == 0)
         return true;
     GetAppLogger()->Error("APDU Error: " + answer.substr(split));
-    GetAppLogger()->Error("In data: " + command);
+    GetAppLogger()->Error("In data: " + (shown == CommandInLog::Whole
+                                             ? command
+                                             : OnlineServicesClient::LengthInLog(command)));
     return false;
 }
 
-bool CertUpdater::SendAPDUList(const std::string& commands, const std::string& answers)
+bool CertUpdater::SendAPDUList(const std::string& commands, const std::string& answers,
+                               CommandInLog shown)
 {
     const std::vector<std::string> commandItems = SplitList(commands);
     const std::vector<std::string> answerItems = SplitList(answers);
@@ -138,7 +143,7 @@ bool CertUpdater::SendAPDUList(const std::string& commands, const std::string& a
         const std::string expected =
             semicolon == std::string::npos ? "" : commandItems[i].substr(semicolon + 1);
         std::string answer;
-        if (!SendAPDU(command, expected, answer))
+        if (!SendAPDU(command, expected, answer, shown))
         {
             GetAppLogger()->Error("error sending APDU from persodata");
             return false;
@@ -188,8 +193,8 @@ void CertUpdater::Done()
         [] { GetAppLogger()->Warning("CertUpdateDone failed"); });
 }
 
-bool CertUpdater::RunScript(PersoData& script, const std::string& text, const char* parseError,
-                            const char* runError)
+bool CertUpdater::RunScript(PersoData& script, const char* member, const std::string& text,
+                            const char* parseError, const char* runError)
 {
     if (!script.Decode(text))
     {
@@ -199,7 +204,9 @@ bool CertUpdater::RunScript(PersoData& script, const std::string& text, const ch
     std::string commands;
     std::string answers;
     script.ToApduLists(commands, answers);
-    if (!SendAPDUList(commands, answers))
+    if (!SendAPDUList(commands, answers,
+                      OnlineServicesClient::CarriesSecret(member) ? CommandInLog::LengthOnly
+                                                                  : CommandInLog::Whole))
     {
         GetAppLogger()->Error(runError);
         return false;

@@ -37,9 +37,17 @@ public:
                         const std::string& encSerial, const std::string& sigSerial,
                         bool& newEncCertFound, bool& newSigCertFound);
 
-    // Command layer: hexadecimal commands and answers.
-    bool SendAPDU(const std::string& command, const std::string& expected, std::string& data);
-    bool SendAPDUList(const std::string& commands, const std::string& answers);
+    // Command layer: hexadecimal commands and answers. A failed command is named in the log
+    // whole, or by its length alone when it comes from a script that carries a key or a PIN.
+    enum class CommandInLog
+    {
+        Whole,
+        LengthOnly
+    };
+    bool SendAPDU(const std::string& command, const std::string& expected, std::string& data,
+                  CommandInLog shown = CommandInLog::Whole);
+    bool SendAPDUList(const std::string& commands, const std::string& answers,
+                      CommandInLog shown = CommandInLog::Whole);
 
     // CardOS (card type 7).
     bool UpdateCardOS(bool newEncCert, bool newSigCert);
@@ -102,8 +110,9 @@ private:
     bool RenewAcosEncryption(bool afterSignature, const std::string& epaCardnr,
                              const std::string& epaBlz);
     bool WriteAcosFallbackCertificate();
-    bool RunScript(PersoData& script, const std::string& text, const char* parseError,
-                   const char* runError);
+    // Runs the script the server sent as the answer member of that name.
+    bool RunScript(PersoData& script, const char* member, const std::string& text,
+                   const char* parseError, const char* runError);
 
     std::string languageCode = "DE";
     std::unique_ptr<OnlineServicesClient> client;

@@ -6,11 +6,16 @@
 #include <rapidjson/prettywriter.h>
 #include <rapidjson/stringbuffer.h>
 
+#include <algorithm>
+#include <iterator>
 #include <mutex>
 
 namespace
 {
 constexpr int kStatusOk = 200;
+
+// The new private key, the PIN/PUK data and the key script of a renewal.
+const char* const kSecretMembers[] = {"persoData", "persoDataPinPuk", "persoDataKey"};
 
 std::mutex baseAddressMutex;
 std::string& BaseAddressOverride()
@@ -155,8 +160,19 @@ bool OnlineServicesClient::GetResponseValue(const StepAnswer& answer, const std:
     if (found == answer.end())
         return false;
     value = found->second;
-    GetAppLogger()->Debug(name + "=" + value);
+    GetAppLogger()->Debug(name + "=" + (CarriesSecret(name) ? LengthInLog(value) : value));
     return true;
+}
+
+bool OnlineServicesClient::CarriesSecret(const std::string& member)
+{
+    return std::find(std::begin(kSecretMembers), std::end(kSecretMembers), member) !=
+           std::end(kSecretMembers);
+}
+
+std::string OnlineServicesClient::LengthInLog(const std::string& value)
+{
+    return "<" + std::to_string(value.size()) + " characters>";
 }
 
 bool OnlineServicesClient::CreateRequestDocument(rapidjson::Document& request)

@@ -39,6 +39,11 @@ public:
                          StepAnswer& answer);
     bool GetResponseValue(const StepAnswer& answer, const std::string& name, std::string& value);
 
+    // Answer members whose values carry key, PIN or PUK material: the log never holds them.
+    static bool CarriesSecret(const std::string& member);
+    // How the log shows such a value: by its length alone, "<1624 characters>".
+    static std::string LengthInLog(const std::string& value);
+
 private:
     // Pieces of the written-out style, which every such operation runs through.
     static bool CreateRequestDocument(rapidjson::Document& request);
