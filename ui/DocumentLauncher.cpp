@@ -3,7 +3,7 @@
 #include <utility>
 
 // Opens the file with the desktop's viewer; one implementation per system.
-bool OpenWithDesktop(const std::string& path);
+void OpenWithDesktop(const std::string& path, const LaunchFailed& failed);
 
 namespace
 {
@@ -19,8 +19,11 @@ void SetDocumentLauncher(DocumentLauncher launcher)
     ReplacedLauncher() = std::move(launcher);
 }
 
-bool LaunchDocument(const std::string& path)
+void LaunchDocument(const std::string& path, const LaunchFailed& failed)
 {
     const DocumentLauncher& launcher = ReplacedLauncher();
-    return launcher ? launcher(path) : OpenWithDesktop(path);
+    if (launcher)
+        launcher(path, failed);
+    else
+        OpenWithDesktop(path, failed);
 }

@@ -1,4 +1,5 @@
 #include "core/logging/Logger.h"
+#include "ui/DocumentLauncher.h"
 
 #include <string>
 #include <wx/process.h>
@@ -7,47 +8,53 @@
 
 namespace
 {
-void LogNoViewer(const std::string& path)
+void NoViewer(const std::string& path, const LaunchFailed& failed)
 {
     GetAppLogger()->Error("no desktop program can open " + path);
+    if (failed)
+        failed();
 }
 
-// The desktop's opener ends with a failure when no program takes the file.
+// The desktop's opener ends with a failure when no program takes the file, or when the viewer
+// it started fails.
 class DesktopOpener : public wxProcess
 {
 public:
-    explicit DesktopOpener(std::string path) : path(std::move(path)) {}
+    DesktopOpener(std::string path, LaunchFailed failed)
+        : path(std::move(path)), failed(std::move(failed))
+    {
+    }
 
     void OnTerminate(int, int status) override
     {
         if (status != 0)
-            LogNoViewer(path);
+            NoViewer(path, failed);
         delete this;
     }
 
 private:
     std::string path;
+    LaunchFailed failed;
 };
 } // namespace
 
-bool OpenWithDesktop(const std::string& path)
+void OpenWithDesktop(const std::string& path, const LaunchFailed& failed)
 {
     wxString searchPath;
     wxString opener;
     if (!wxGetEnv("PATH", &searchPath) || !wxFindFileInPath(&opener, searchPath, "xdg-open"))
     {
-        LogNoViewer(path);
-        return false;
+        NoViewer(path, failed);
+        return;
     }
     // The path holds the file system's own bytes, the ones the file was written under.
     const wxString document(path.c_str(), *wxConvFileName);
     const wchar_t* arguments[] = {opener.wc_str(), document.wc_str(), nullptr};
-    auto* process = new DesktopOpener(path);
+    auto* process = new DesktopOpener(path, failed);
     if (wxExecute(arguments, wxEXEC_ASYNC, process) == 0)
     {
         delete process;
-        LogNoViewer(path);
-        return false;
+        NoViewer(path, failed);
     }
-    return true; // the viewer's answer arrives later, if at all
+    // Otherwise the opener's answer arrives later, if at all.
 }

@@ -1,3 +1,5 @@
+#include "ui/DocumentLauncher.h"
+
 #include <string>
 #include <vector>
 
@@ -5,12 +7,16 @@
 
 #include <shellapi.h>
 
-bool OpenWithDesktop(const std::string& path)
+void OpenWithDesktop(const std::string& path, const LaunchFailed& failed)
 {
     // The path was made in the system's ANSI code page; the shell's answer is not waited for.
     const int length = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
     if (length <= 0)
-        return false;
+    {
+        if (failed)
+            failed();
+        return;
+    }
     std::vector<wchar_t> widePath(static_cast<size_t>(length));
     MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, widePath.data(), length);
     SHELLEXECUTEINFOW info = {};
@@ -20,5 +26,4 @@ bool OpenWithDesktop(const std::string& path)
     info.lpParameters = L"";
     info.nShow = SW_SHOWNORMAL;
     ShellExecuteExW(&info);
-    return true;
 }

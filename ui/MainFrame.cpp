@@ -29,6 +29,7 @@
 #include <wx/msgdlg.h>
 #include <wx/sizer.h>
 #include <wx/utils.h>
+#include <wx/weakref.h>
 
 const char* const MainFrame::EmptyCardNumber = "0000000000000000";
 
@@ -575,6 +576,21 @@ void MainFrame::ShowPinResult(int result, const PinResultTexts& texts)
     }
 }
 
+namespace
+{
+// The opener may answer after the window has gone.
+LaunchFailed NoViewerMessage(MainFrame* frame)
+{
+    return [window = wxWeakRef<MainFrame>(frame)]
+    {
+        if (window)
+            window->ShowStatus(
+                _(L"Zertifikat kann nicht angezeigt werden: kein Programm zum Anzeigen gefunden!"),
+                true);
+    };
+}
+} // namespace
+
 bool MainFrame::ShowCertificate(bool signatureCertificate)
 {
     const std::string folder = PrivateTempFolder();
@@ -587,7 +603,7 @@ bool MainFrame::ShowCertificate(bool signatureCertificate)
     const bool written = !path.empty() && token->ReadCertificate(signatureCertificate) &&
                          WriteNewFile(path, token->CertificateBytes());
     if (written)
-        LaunchDocument(path); // the viewer's answer is not waited for
+        LaunchDocument(path, NoViewerMessage(this)); // the viewer is not waited for
     else
         GetAppLogger()->Error("error writing cert to file");
     token->CloseSession();

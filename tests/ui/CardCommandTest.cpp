@@ -86,12 +86,8 @@ protected:
     // Records what would go to the desktop instead of opening it.
     void RecordLaunches()
     {
-        SetDocumentLauncher(
-            [this](const std::string& path)
-            {
-                launched.push_back(path);
-                return true;
-            });
+        SetDocumentLauncher([this](const std::string& path, const LaunchFailed&)
+                            { launched.push_back(path); });
     }
 
     ScopedTempFolder temp;
@@ -201,28 +197,57 @@ TEST_F(CardCommandTest, CertificateFileHoldsTheCardsDerAndGoesToTheDesktop)
     EXPECT_EQ(frame->Token()->CurrentSlotIndex(), -1);
 }
 
-TEST_F(CardCommandTest, DesktopViewerGetsTheFileUnderItsOwnName)
+TEST_F(CardCommandTest, DesktopOpenerGetsTheFileUnderItsOwnNameOrTheStatusLineSaysNoneCan)
 {
-    // A temporary folder whose name is not plain ASCII, and a viewer that records what it opens.
+    const wxString noViewer = wxString::FromUTF8(
+        "Zertifikat kann nicht angezeigt werden: kein Programm zum Anzeigen gefunden!");
+    const struct
+    {
+        const char* name;
+        const char* exit; // how the opener ends; none: no opener on the search path
+    } cases[] = {{"opener shows the file", "exit 0"},
+                 {"opener finds no program", "exit 3"},
+                 {"no opener", nullptr}};
+    // A temporary folder whose name is not plain ASCII.
     const std::string folder = temp.File("M\xc3\xbcller temp");
-    const std::string viewers = temp.File("bin");
-    const std::string record = temp.File("opened");
     std::filesystem::create_directories(folder);
-    std::filesystem::create_directories(viewers);
-    WriteTextFile(viewers + "/xdg-open", "#!/bin/sh\nprintf '%s' \"$1\" > '" + record +
-                                             ".part' && mv '" + record + ".part' '" + record +
-                                             "'\n");
-    std::filesystem::permissions(viewers + "/xdg-open", std::filesystem::perms::owner_all);
-    environment.Set("PATH", viewers + ":" + std::getenv("PATH"));
     environment.Set("TEMP", folder);
     KeepCardTypes({1});
     OpenFrame();
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        // Beside the temporary folder: the search path itself is plain ASCII.
+        const std::filesystem::path bin = temp.File(std::string("bin ") + c.name);
+        std::filesystem::create_directory(bin);
+        const std::string record = (bin / "opened").string();
+        if (c.exit != nullptr)
+        {
+            WriteTextFile((bin / "xdg-open").string(),
+                          "#!/bin/sh\nprintf '%s' \"$1\" > '" + record + ".part' && /bin/mv '" +
+                              record + ".part' '" + record + "'\n" + c.exit + "\n");
+            std::filesystem::permissions(bin / "xdg-open", std::filesystem::perms::owner_all);
+        }
+        environment.Set("PATH", bin.string()); // without the system's own opener
+        frame->ShowStatus(wxEmptyString, false);
 
-    Press(ID_SHOW_ENC_CERTIFICATE);
-    EXPECT_TRUE(GuiTest::WaitUntil([&record] { return std::filesystem::exists(record); }));
-    const std::string openedPath = ReadTextFile(record);
-    EXPECT_EQ(std::filesystem::path(openedPath).parent_path().parent_path(), folder);
-    EXPECT_EQ(ReadFile(openedPath), cards.slots[0].card->FindObject("C.CH.EKEY")->value);
+        Press(ID_SHOW_ENC_CERTIFICATE);
+        const bool fails = c.exit == nullptr || std::string(c.exit) != "exit 0";
+        if (c.exit != nullptr)
+        {
+            ASSERT_TRUE(GuiTest::WaitUntil([&record] { return std::filesystem::exists(record); }));
+            const std::string openedPath = ReadTextFile(record);
+            EXPECT_EQ(std::filesystem::path(openedPath).parent_path().parent_path(), folder);
+            EXPECT_EQ(ReadFile(openedPath), cards.slots[0].card->FindObject("C.CH.EKEY")->value);
+        }
+        if (fails)
+        {
+            EXPECT_TRUE(GuiTest::WaitUntil([&] { return StatusText() == noViewer; }));
+            EXPECT_TRUE(StatusShowsError());
+        }
+        else
+            EXPECT_EQ(StatusText(), wxString());
+    }
 }
 
 TEST_F(CardCommandTest, CertificateThatCannotBeReadOrWrittenSafelyIsNotHandedOn)

@@ -101,12 +101,8 @@ protected:
     {
         FrameFixture::SetUp();
         environment.Set("TEMP", temp.Path());
-        SetDocumentLauncher(
-            [this](const std::string& path)
-            {
-                launched.push_back(ReadTextFile(path));
-                return true;
-            });
+        SetDocumentLauncher([this](const std::string& path, const LaunchFailed&)
+                            { launched.push_back(ReadTextFile(path)); });
     }
 
     void TearDown() override
