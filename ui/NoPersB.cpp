@@ -2,6 +2,7 @@
 
 #include "ui/WindowIds.h"
 
+#include <wx/dcclient.h>
 #include <wx/intl.h>
 #include <wx/msgdlg.h>
 #include <wx/sizer.h>
@@ -24,6 +25,45 @@ constexpr int TextBorder = 6;
 constexpr int ButtonBorder = 12;
 constexpr int ButtonRowBorder = 3;
 constexpr int HeadingPoints = 10;
+
+// Widest line of the register text on screen: with the page's borders the dialog stays on a
+// screen 1024 pixels wide.
+constexpr int RegisterTextWidth = 720;
+
+// A line too wide for the width breaks after its last blank that fits, else inside the word.
+// Breaks are only added: without them the text is the same.
+wxString WrappedLine(const wxString& line, wxDC& dc, int width)
+{
+    wxString wrapped;
+    wxString rest = line;
+    wxArrayInt extents;
+    while (dc.GetPartialTextExtents(rest, extents) && !extents.empty() && extents.Last() > width)
+    {
+        size_t fits = 1;
+        while (fits < extents.size() && extents[fits] <= width)
+            ++fits;
+        const size_t blank = rest.find_last_of(' ', fits - 1);
+        const size_t cut = blank != wxString::npos && blank > 0 ? blank + 1 : fits;
+        wrapped += rest.substr(0, cut) + '\n';
+        rest = rest.substr(cut);
+    }
+    return wrapped + rest;
+}
+
+// The text as the label shows it within the width; only for display.
+wxString WrappedForDisplay(const wxString& text, wxWindow* label, int width)
+{
+    wxClientDC dc(label);
+    dc.SetFont(label->GetFont());
+    wxString wrapped;
+    size_t start = 0;
+    for (size_t end = text.find('\n'); end != wxString::npos; end = text.find('\n', start))
+    {
+        wrapped += WrappedLine(text.substr(start, end - start), dc, width) + '\n';
+        start = end + 1;
+    }
+    return wrapped + WrappedLine(text.substr(start), dc, width);
+}
 
 wxPanel* NewSpacer(wxWindow* parent)
 {
@@ -56,7 +96,7 @@ void NoPersB::CreateIntroPage()
 
 void NoPersB::CreateDataPage()
 {
-    // The register's text is shown exactly as the holder signs it.
+    // The register's text is shown as the holder signs it; only lines too wide are broken.
     BuildPage({{wxGetTranslation(DataHeading), TextStyle::Heading, false},
                {registerText, TextStyle::Plain, true},
                {wxGetTranslation(DataQuestion), TextStyle::Bold, false},
@@ -95,17 +135,7 @@ void NoPersB::BuildPage(const std::vector<PageText>& texts, int yesId, const wxS
     for (const PageText& entry : texts)
     {
         const bool heading = entry.style == TextStyle::Heading;
-        auto* label =
-            new wxStaticText(page, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize,
-                             heading ? wxALIGN_CENTRE_HORIZONTAL : 0, "staticText");
-        if (entry.literal)
-            label->SetLabelText(entry.text);
-        else
-            label->SetLabel(entry.text);
-        if (entry.style != TextStyle::Plain)
-            label->SetFont(
-                wxFont(HeadingPoints, wxFONTFAMILY_DEFAULT, wxFONTSTYLE_NORMAL, wxFONTWEIGHT_BOLD));
-        column->Add(label, 0, wxALL | (heading ? wxEXPAND : 0), TextBorder);
+        column->Add(NewLabel(entry), 0, wxALL | (heading ? wxEXPAND : 0), TextBorder);
     }
     auto* buttonRow = new wxBoxSizer(wxHORIZONTAL);
     buttonRow->Add(leftSpacer, 1, wxEXPAND, 0);
@@ -122,6 +152,21 @@ void NoPersB::BuildPage(const std::vector<PageText>& texts, int yesId, const wxS
     Fit();
     Layout();
     CentreOnParent(wxBOTH);
+}
+
+wxStaticText* NoPersB::NewLabel(const PageText& entry)
+{
+    auto* label = new wxStaticText(
+        page, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize,
+        entry.style == TextStyle::Heading ? wxALIGN_CENTRE_HORIZONTAL : 0, "staticText");
+    if (entry.style != TextStyle::Plain)
+        label->SetFont(
+            wxFont(HeadingPoints, wxFONTFAMILY_DEFAULT, wxFONTSTYLE_NORMAL, wxFONTWEIGHT_BOLD));
+    if (entry.literal)
+        label->SetLabelText(WrappedForDisplay(entry.text, label, FromDIP(RegisterTextWidth)));
+    else
+        label->SetLabel(entry.text);
+    return label;
 }
 
 void NoPersB::DisablePageButtons()

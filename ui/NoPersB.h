@@ -8,6 +8,7 @@
 #include <wx/button.h>
 #include <wx/dialog.h>
 #include <wx/panel.h>
+#include <wx/stattext.h>
 
 namespace Corvane
 {
@@ -53,7 +54,7 @@ private:
     {
         wxString text;
         TextStyle style;
-        bool literal; // shown exactly as it is, "&" included
+        bool literal; // shown as it is, "&" included; too long lines broken for display
     };
 
     void ShowError(const wxString& message);
@@ -62,6 +63,7 @@ private:
     void CreateDataPage();
     void CreateWritePage();
     void BuildPage(const std::vector<PageText>& texts, int yesId, const wxString& yesLabel);
+    wxStaticText* NewLabel(const PageText& entry);
     void DisablePageButtons();
     std::unique_ptr<ZmrRequester> NewRequester() const;
 

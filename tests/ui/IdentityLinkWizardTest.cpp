@@ -89,6 +89,32 @@ std::vector<wxString> PageTexts(NoPersB& wizard)
     return texts;
 }
 
+// The register's text on the data page, as signed but for added line breaks, and the page with
+// its buttons within a 1024 x 768 screen.
+void ExpectRegisterTextOnScreen(NoPersB& wizard, const wxString& registerText)
+{
+    wxString unbroken = registerText;
+    unbroken.Replace("\n", "");
+    bool shown = false;
+    for (wxString text : PageTexts(wizard))
+    {
+        text.Replace("\n", "");
+        shown = shown || text == unbroken;
+    }
+    EXPECT_TRUE(shown);
+    const wxSize size = wizard.GetSize();
+    EXPECT_LE(size.x, 1024);
+    EXPECT_LE(size.y, 768);
+    const wxRect client(wizard.GetClientSize());
+    for (int id : {ID_SIGN_REGISTER_TEXT, ID_CANCEL_IDENTITY_LINK})
+    {
+        wxWindow* button = wizard.Page()->FindWindow(id);
+        ASSERT_NE(button, nullptr);
+        const wxRect place(wizard.ScreenToClient(button->GetScreenPosition()), button->GetSize());
+        EXPECT_TRUE(client.Contains(place)) << "button " << id;
+    }
+}
+
 const int YesButtons[3] = {ID_SEARCH_REGISTER, ID_SIGN_REGISTER_TEXT, ID_WRITE_TO_CARD};
 const std::string Written =
     "Information: Die Personenbindung wurde erfolgreich auf Ihre Karte aufgebracht";
@@ -125,11 +151,13 @@ protected:
         OnlineServicesClient::SetBaseAddressForTesting("");
     }
 
-    void Serve(const std::string& identityLink)
+    void Serve(const std::string& identityLink,
+               const std::string& registerText = ZmrTest::kRegisterText)
     {
         OnlineServicesSim::ZmrScenario scenario =
             ZmrTest::Scenario(cards.slots[1].card->serial.substr(0, 12));
         scenario.persons[0].identityLink = identityLink;
+        scenario.persons[0].fields["toBeSigned"] = registerText;
         OnlineServicesSim::AddZmrService(server, scenario);
     }
 
@@ -192,31 +220,41 @@ TEST_F(IdentityLinkWizardTest, TheThreeStepsWriteTheRecordAndMarkOnlyTheSelected
 {
     ASSERT_EQ(marksBefore[row], -1);
     frame->language = 57;
-    ScriptPins(3);
-    const auto seen = RunWizard(
-        [this](NoPersB& wizard)
-        {
-            EXPECT_EQ(wizard.GetTitle(), wxString::FromUTF8("Personenbindung aufbringen"));
-            ASSERT_TRUE(Click(wizard, ID_SEARCH_REGISTER));
-            // Shown exactly as signed, the ampersand included.
-            const auto texts = PageTexts(wizard);
-            EXPECT_NE(std::find(texts.begin(), texts.end(), wxString(ZmrTest::kRegisterTextWide)),
-                      texts.end());
-            EXPECT_EQ(wizard.GetDefaultItem(), nullptr);
-            EXPECT_TRUE(GuiTest::WaitUntil(
-                [&] { return WindowsWithId(&wizard, ID_CANCEL_IDENTITY_LINK) == 1; }));
-            EXPECT_EQ(WindowsWithId(&wizard, ID_SEARCH_REGISTER), 0);
-            ASSERT_TRUE(Click(wizard, ID_SIGN_REGISTER_TEXT));
-            ASSERT_NE(wizard.GetDefaultItem(), nullptr);
-            EXPECT_EQ(wizard.GetDefaultItem()->GetId(), ID_WRITE_TO_CARD);
-            ASSERT_TRUE(Click(wizard, ID_WRITE_TO_CARD));
-        });
-    EXPECT_EQ(seen, (std::vector<std::string>{Written, "end 4"}));
-    EXPECT_EQ(StoredLink(), ZmrTest::IdentityRecord());
-    std::vector<int> expected = marksBefore;
-    expected[row] = frame->OkPictureIndex();
-    EXPECT_EQ(Marks(), expected);
-    EXPECT_EQ(server.Requests().front().body, "{\n    \"lang\": \"EN\"\n}");
+    const struct
+    {
+        const char* name;
+        std::string text; // UTF-8
+    } registers[] = {{"register text", ZmrTest::kRegisterText},
+                     {"a 440-character line", "Meldeadresse: " + std::string(426, 'W')}};
+    for (const auto& r : registers)
+    {
+        SCOPED_TRACE(r.name);
+        Serve(ZmrTest::Base64Of(ZmrTest::IdentityRecord()), r.text);
+        ScriptPins(3);
+        const auto seen = RunWizard(
+            [&r](NoPersB& wizard)
+            {
+                EXPECT_EQ(wizard.GetTitle(), wxString::FromUTF8("Personenbindung aufbringen"));
+                ASSERT_TRUE(Click(wizard, ID_SEARCH_REGISTER));
+                ExpectRegisterTextOnScreen(wizard, wxString::FromUTF8(r.text));
+                EXPECT_EQ(wizard.GetDefaultItem(), nullptr);
+                EXPECT_TRUE(GuiTest::WaitUntil(
+                    [&] { return WindowsWithId(&wizard, ID_CANCEL_IDENTITY_LINK) == 1; }));
+                EXPECT_EQ(WindowsWithId(&wizard, ID_SEARCH_REGISTER), 0);
+                ASSERT_TRUE(Click(wizard, ID_SIGN_REGISTER_TEXT));
+                ASSERT_NE(wizard.GetDefaultItem(), nullptr);
+                EXPECT_EQ(wizard.GetDefaultItem()->GetId(), ID_WRITE_TO_CARD);
+                ASSERT_TRUE(Click(wizard, ID_WRITE_TO_CARD));
+            });
+        // The server hands out the identity link only for the register's text, byte for byte,
+        // signed by the card.
+        EXPECT_EQ(seen, (std::vector<std::string>{Written, "end 4"}));
+        EXPECT_EQ(StoredLink(), ZmrTest::IdentityRecord());
+        std::vector<int> expected = marksBefore;
+        expected[row] = frame->OkPictureIndex();
+        EXPECT_EQ(Marks(), expected);
+        EXPECT_EQ(server.Requests().front().body, "{\n    \"lang\": \"EN\"\n}");
+    }
 }
 
 TEST_F(IdentityLinkWizardTest, CancelOnAnyPageEndsWithOneAndWritesNothing)
