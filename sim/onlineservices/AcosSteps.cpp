@@ -17,7 +17,10 @@ namespace OnlineServicesSim
 namespace
 {
 constexpr int kNewKeyBits = 2048;
-constexpr size_t kTerminalBlockLength = 16;
+// Operation 1's terminal block: the terminal's identifier and its random, which is the same in
+// every run and serves the encryption part too.
+constexpr const char* kTerminalId = "00283D0001000000";
+constexpr const char* kTerminalRandom = "00000000AAB57875";
 constexpr size_t kCgaKeyLength = 65;
 // The PIN's and the PUK's tries the PIN/PUK data sets.
 const Bytes kPinPukData = {3, 10};
@@ -39,6 +42,14 @@ Bytes Joined(const Bytes& first, const Bytes& second)
     Bytes bytes = first;
     bytes.insert(bytes.end(), second.begin(), second.end());
     return bytes;
+}
+
+// epa_cardnr and epa_blz as the card answers them in operation 0: the card number of the update
+// check and the bank code.
+bool NamesTheCard(const RenewalRun& run, const rapidjson::Value& request)
+{
+    return Holds(request,
+                 {{"epa_cardnr", run.cin + run.csn}, {"epa_blz", HexText(SimKeys::kAcosBankCode)}});
 }
 
 // A key made with another card's key, when the fault asks for one.
@@ -86,17 +97,17 @@ bool Acos1(RenewalRun& run, const rapidjson::Value& request, const StepFault& fa
            AnswerMembers& answer)
 {
     Bytes idIfd, rndIfd, proof;
-    if (!HexMember(request, "idicc", run.chipId) || !HexMember(request, "rnd_icc", run.rndIcc) ||
+    if (!NamesTheCard(run, request) ||
+        !Holds(request, {{"id_ifd", kTerminalId}, {"rnd_ifd", kTerminalRandom}}) ||
+        !HexMember(request, "idicc", run.chipId) || !HexMember(request, "rnd_icc", run.rndIcc) ||
         !HexMember(request, "rnd_ifd", rndIfd) || !HexMember(request, "id_ifd", idIfd) ||
         !HexMember(request, "auth_icc_sig", proof) ||
-        !HexMember(request, "pk_icc_auth", run.offeredKey) ||
-        !HasStrings(request, {"epa_cardnr", "epa_blz"}))
+        !HexMember(request, "pk_icc_auth", run.offeredKey))
         return false;
     run.rndIfd = Joined(idIfd, rndIfd);
     run.cardKey = SimKeys::AcosSignatureKey(run.chipId);
-    if (run.rndIfd.size() != kTerminalBlockLength ||
-        proof !=
-            SimKeys::AcosSignatureCardProof(run.cardKey, run.rndIcc, run.rndIfd, run.offeredKey))
+    if (proof !=
+        SimKeys::AcosSignatureCardProof(run.cardKey, run.rndIcc, run.rndIfd, run.offeredKey))
         return false;
     run.authIfd =
         SimKeys::TerminalProof(KeyFor(run, fault, "authIfd", run.cardKey), run.rndIcc, run.rndIfd);
@@ -132,9 +143,9 @@ bool Acos3(RenewalRun& run, const rapidjson::Value& request, const StepFault& fa
            AnswerMembers& answer)
 {
     Bytes rndIfd, version;
-    if (!HexMember(request, "rndIcc", run.rndIcc) || !HexMember(request, "rndIfd", rndIfd) ||
-        !HexMember(request, "vkDecSm", version) ||
-        rndIfd.size() != SimKeys::kAcosTerminalRandomLength || run.chipId.empty())
+    if (!Holds(request, {{"rndIfd", kTerminalRandom}}) ||
+        !HexMember(request, "rndIcc", run.rndIcc) || !HexMember(request, "rndIfd", rndIfd) ||
+        !HexMember(request, "vkDecSm", version) || run.chipId.empty())
         return false;
     run.cardKey = SimKeys::AcosDecryptionKey(run.chipId, version);
     run.rndIfd = Joined(rndIfd, RandomBytes(SimKeys::kAcosTerminalRandomLength));
@@ -217,10 +228,7 @@ void AddAcosSteps(RenewalService& service)
                        : "";
         },
         [](RenewalRun& run, const rapidjson::Value& request, const StepFault&, AnswerMembers&)
-        {
-            return HexMember(request, "idicc", run.chipId) &&
-                   HasStrings(request, {"epa_cardnr", "epa_blz"});
-        });
+        { return HexMember(request, "idicc", run.chipId) && NamesTheCard(run, request); });
     service.AddStep(
         "Acos3",
         [](Run run) -> std::string

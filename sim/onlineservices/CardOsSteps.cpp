@@ -24,6 +24,8 @@ constexpr unsigned char kPutData = 0xDA;
 constexpr unsigned char kReadPublicKey = 0xB4;
 constexpr unsigned char kCardIdentifierSfi = 0x01;
 constexpr int kNewKeyBits = 2048;
+// The terminal challenge is the same in every run.
+constexpr const char* kTerminalChallenge = "3B7D1E95C0A4F268";
 const Bytes kSignatureCertificateFile = {0xC0, 0x00};
 const Bytes kEncryptionCertificateFile = {0x2F, 0x01};
 
@@ -109,14 +111,20 @@ std::string ScriptText(std::vector<ScriptEntry> entries, const StepFault& fault,
     return Base64Text(bytes);
 }
 
+// What the card answers to a SELECT of one of its certificate files: the status word alone.
+std::string SelectAnswer(const RenewalRun& run, const char* file)
+{
+    return run.scenario.cardOsMissingFiles.count(file) ? "6A82" : "9000";
+}
+
 // Cardos0, Cardos3, Cardos5: the terminal's answer to the card's challenge, keyed by the DF.
 bool StartAuthentication(RenewalRun& run, const rapidjson::Value& request, const char* df,
                          const StepFault& fault, AnswerMembers& answer)
 {
-    if (!HexMember(request, "idicc", run.chipId) || !HexMember(request, "rndicc", run.rndIcc) ||
+    if (!Holds(request, {{"RND_IFD", kTerminalChallenge}}) ||
+        !HexMember(request, "idicc", run.chipId) || !HexMember(request, "rndicc", run.rndIcc) ||
         !HexMember(request, "RND_IFD", run.rndIfd) ||
-        run.rndIcc.size() != SimKeys::kChallengeLength ||
-        run.rndIfd.size() != SimKeys::kChallengeLength)
+        run.rndIcc.size() != SimKeys::kChallengeLength)
         return false;
     run.cardKey = SimKeys::CardKey(kFamily, run.chipId, df);
     const Bytes key = Targets(fault, RenewalFault::Misdirected, "authIfd")
@@ -209,7 +217,9 @@ void AddCardOsSteps(RenewalService& service)
         [](RenewalRun& run, const rapidjson::Value& request, const StepFault& fault,
            AnswerMembers& answer)
         {
-            return HasStrings(request, {"ef_version", "C_X509_CH_DS", "C_X509_CA_CS"}) &&
+            return Holds(request, {{"ef_version", run.scenario.cardOsVersion},
+                                   {"C_X509_CH_DS", SelectAnswer(run, "C000")},
+                                   {"C_X509_CA_CS", SelectAnswer(run, "C608")}}) &&
                    StartAuthentication(run, request, "DF01", fault, answer);
         });
     service.AddStep(
@@ -239,7 +249,10 @@ void AddCardOsSteps(RenewalService& service)
                        : "";
         },
         [](RenewalRun& run, const rapidjson::Value& request, const StepFault&, AnswerMembers&)
-        { return HexMember(request, "idicc", run.chipId) && HasStrings(request, {"ef_version"}); });
+        {
+            return HexMember(request, "idicc", run.chipId) &&
+                   Holds(request, {{"ef_version", run.scenario.cardOsVersion}});
+        });
     service.AddStep(
         "Cardos3",
         [](Run run) -> std::string
@@ -251,7 +264,9 @@ void AddCardOsSteps(RenewalService& service)
         [](RenewalRun& run, const rapidjson::Value& request, const StepFault& fault,
            AnswerMembers& answer)
         {
-            return HasStrings(request, {"ef_version", "C_X509_CH_AUT", "C_X509_CA_CS_AUT"}) &&
+            return Holds(request, {{"ef_version", run.scenario.cardOsVersion},
+                                   {"C_X509_CH_AUT", SelectAnswer(run, "2F01")},
+                                   {"C_X509_CA_CS_AUT", SelectAnswer(run, "2F01")}}) &&
                    StartAuthentication(run, request, "DF02", fault, answer);
         });
     service.AddStep("Cardos4", After("Cardos3"),

@@ -169,11 +169,11 @@ bool Base64Member(const rapidjson::Value& request, const char* name, Bytes& valu
     return StringMember(request, name, text) && FromBase64Text(text, value);
 }
 
-bool HasStrings(const rapidjson::Value& request, std::initializer_list<const char*> names)
+bool Holds(const rapidjson::Value& request, MemberValues members)
 {
     std::string value;
-    for (const char* name : names)
-        if (!StringMember(request, name, value))
+    for (const auto& [name, expected] : members)
+        if (!StringMember(request, name, value) || value != expected)
             return false;
     return true;
 }

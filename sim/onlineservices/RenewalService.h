@@ -55,6 +55,10 @@ struct RenewalScenario
     // AcosNoSM certifies (SubjectPublicKeyInfo; empty: AcosNoSM is refused).
     Bytes acosEncryptionKey;
     Bytes fallbackKey;
+    // CardOS: what the server knows of the card's files, which its answers must show: the
+    // version record (hexadecimal) and the certificate files it lacks ("C000", "C608", "2F01").
+    std::string cardOsVersion = "05030001";
+    std::set<std::string> cardOsMissingFiles;
     std::map<std::string, StepFault> faults; // by step name ("Cardos2", "Done")
 };
 
@@ -138,7 +142,9 @@ bool HexMember(const rapidjson::Value& request, const char* name, Bytes& value);
 std::string HolderOf(const RenewalRun& run);
 bool FromBase64Text(const std::string& text, Bytes& bytes);
 bool Base64Member(const rapidjson::Value& request, const char* name, Bytes& value);
-bool HasStrings(const rapidjson::Value& request, std::initializer_list<const char*> names);
+// Whether each member is a string with exactly that text.
+using MemberValues = std::initializer_list<std::pair<const char*, std::string>>;
+bool Holds(const rapidjson::Value& request, MemberValues members);
 // Whether the fault is of that kind and aims at the member (or at none in particular).
 bool Targets(const StepFault& fault, RenewalFault kind, const std::string& member);
 RenewalService::Predecessor After(const char* step);

@@ -23,6 +23,8 @@ constexpr size_t kAcosTerminalRandomLength = 8;
 constexpr size_t kAcosCardRandomLength = 16;
 // The version of the decryption key every simulated ACOS card holds.
 const ByteVector kAcosDecryptionKeyVersion = {0x00, 0x01};
+// The bank code every simulated ACOS card answers after its card number in operation 0.
+const ByteVector kAcosBankCode = {0x20, 0x11, 0x00};
 
 ByteVector AcosSignatureKey(const ByteVector& chipId);
 ByteVector AcosDecryptionKey(const ByteVector& chipId, const ByteVector& version);

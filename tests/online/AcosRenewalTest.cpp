@@ -9,6 +9,7 @@
 
 #include <openssl/evp.h>
 #include <openssl/x509.h>
+#include <rapidjson/document.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -204,6 +205,70 @@ TEST_F(AcosRenewal, AFailedAcos4FallsBackToTheCertificateWithoutSecureMessaging)
         EXPECT_EQ(wrapper->CertificateBytes(), run.encryptionCertificate);
         wrapper->CloseSession();
     }
+}
+
+// Operations 0 and 1 take success alone; operations 3 and 6 also let the two vendor codes pass.
+TEST_F(AcosRenewal, VendorCodesPassOnlyOperationsThreeAndSix)
+{
+    const auto all = Endpoints({"Acos1", "Acos2", "Acos3", "Acos4", "Done"});
+    const struct
+    {
+        QuendrySim::Code operation;
+        QuendrySim::Code rv;
+        bool passes;
+        std::vector<std::string> steps;
+    } cases[] = {
+        {0, 0x80000002, false, {"CertUpdate"}},
+        {1, 0x80000001, false, {"CertUpdate"}},
+        {3, 0x80000001, true, all},
+        {3, 0x80000002, true, all},
+        {6, 0x80000001, true, all},
+        {6, 0x80000002, true, all},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE("operation " + std::to_string(c.operation) + " " + std::to_string(c.rv));
+        Fresh(1);
+        log.Clear();
+        EditCards(
+            [&](QuendrySim::CardSet& set) {
+                CardOfType(set, 1).registers = {{c.operation, c.rv, {}}};
+            });
+        EXPECT_EQ(RenewAcos(1, RenewalScenario{}), c.passes);
+        EXPECT_EQ(StepsOfLastRun(), c.steps);
+        const auto errors = log.Errors();
+        EXPECT_EQ(std::count(errors.begin(), errors.end(), "Error ACOS register step 0"),
+                  c.operation == 0 ? 1 : 0);
+    }
+}
+
+// The terminal block and the terminal random are the same in every run.
+TEST_F(AcosRenewal, TheTerminalSendsItsFixedIdentifierAndRandom)
+{
+    Fresh(2);
+    ASSERT_TRUE(RenewAcos(2, RenewalScenario{}));
+    const auto requests = server.Requests();
+    const struct
+    {
+        size_t request; // after the update check
+        const char* member;
+        const char* value;
+    } cases[] = {
+        {1, "id_ifd", "00283D0001000000"},
+        {1, "rnd_ifd", "00000000AAB57875"},
+        {3, "rndIfd", "00000000AAB57875"},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.member);
+        rapidjson::Document body;
+        body.Parse(requests.at(first + c.request).body.c_str());
+        ASSERT_TRUE(body.IsObject() && body.HasMember(c.member));
+        EXPECT_STREQ(body[c.member].GetString(), c.value);
+    }
+    const auto operations = CallsOf("C_Register");
+    ASSERT_GE(operations.size(), 2u);
+    EXPECT_EQ(operations[1].Field("input"), "00283D000100000000000000AAB57875");
 }
 
 // Every server and card step that fails ends the run there: false, nothing asked later.

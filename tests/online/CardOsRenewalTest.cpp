@@ -41,6 +41,13 @@ bool WrittenOnlyWith(const ByteVector& now, const ByteVector& before, const Byte
     return true;
 }
 
+void RemoveFile(QuendrySim::Card& card, const std::string& path)
+{
+    card.files.erase(std::remove_if(card.files.begin(), card.files.end(),
+                                    [&](const auto& file) { return file.path == path; }),
+                     card.files.end());
+}
+
 bool IssuedBy(const ByteVector& der, X509* ca)
 {
     const unsigned char* p = der.data();
@@ -105,26 +112,41 @@ protected:
 
 TEST_F(CardOsRenewal, RenewsBothPartsSignatureOnlyAndEncryptionOnly)
 {
+    const std::vector<std::string> bothParts = {"Cardos0", "Cardos1", "Cardos2",
+                                                "Cardos3", "Cardos4", "Cardos5",
+                                                "Cardos6", "Cardos7", "Done"};
+    // The server checks the version record and the certificate files' SELECT answers against
+    // what it knows of the card: here a card of another version without the CA's certificate.
     struct Case
     {
         bool newEnc;
         bool newSig;
         std::vector<std::string> steps;
+        bool otherCard = false;
     } const cases[] = {
-        {true,
-         true,
-         {"Cardos0", "Cardos1", "Cardos2", "Cardos3", "Cardos4", "Cardos5", "Cardos6", "Cardos7",
-          "Done"}},
+        {true, true, bothParts},
         {false, true, {"Cardos0", "Cardos1", "Cardos2", "Cardos5", "Cardos6", "Cardos7", "Done"}},
         {true, false, {"Cardos0a", "Cardos3", "Cardos4", "Cardos5", "Cardos6", "Cardos7", "Done"}},
+        {true, true, bothParts, true},
     };
     for (const Case& c : cases)
     {
         SCOPED_TRACE(std::string("enc ") + (c.newEnc ? "yes" : "no") + ", sig " +
-                     (c.newSig ? "yes" : "no"));
-        ResetCard(original, kCardOsType, [](QuendrySim::Card&) {});
-        const size_t first = server.Requests().size();
+                     (c.newSig ? "yes" : "no") + (c.otherCard ? ", other card" : ""));
         RenewalScenario scenario;
+        ResetCard(original, kCardOsType,
+                  [&](QuendrySim::Card& card)
+                  {
+                      if (!c.otherCard)
+                          return;
+                      RemoveFile(card, "3F00/DF01/C608");
+                      for (auto& file : card.files)
+                          if (file.path == "3F00/0032")
+                              file.records = {{0x05, 0x03, 0x02, 0x07}};
+                      scenario.cardOsVersion = "05030207";
+                      scenario.cardOsMissingFiles = {"C608"};
+                  });
+        const size_t first = server.Requests().size();
         scenario.newEncCert = c.newEnc;
         scenario.newSigCert = c.newSig;
         ASSERT_TRUE(Renew(scenario));
@@ -148,7 +170,8 @@ TEST_F(CardOsRenewal, RenewsBothPartsSignatureOnlyAndEncryptionOnly)
                   c.newEnc);
         EXPECT_EQ(IssuedBy(run.signatureCertificate, pki->caCertificate.get()), c.newSig);
         EXPECT_EQ(IssuedBy(run.encryptionCertificate, pki->caCertificate.get()), c.newEnc);
-        EXPECT_EQ(FileData(card, "3F00/DF01/C608"), FileData(before, "3F00/DF01/C608"));
+        EXPECT_EQ(FileData(card, "3F00/DF01/C608"),
+                  c.otherCard ? ByteVector{} : FileData(before, "3F00/DF01/C608"));
         EXPECT_EQ(QuendrySim::ToHex(FileData(card, "3F00/D001")), cardIdentifier);
         EXPECT_TRUE(SignsForItsCertificate("SK.CH.EKEY", "C.CH.EKEY", "1234"));
         EXPECT_TRUE(SignsForItsCertificate("SK.CH.SIG", "C.CH.SIG", "123456"));
@@ -309,6 +332,15 @@ std::vector<FailureCase> CardFaults()
          "Cardos0: error EF_Version",
          false,
          true},
+        {"a card without the holder's certificate file the server knows it by",
+         "",
+         {},
+         -1,
+         "3F00/DF01/C000",
+         "CertUpdate/Cardos0",
+         "error in webcall CertUpdateCardos0 invalid statuscode=400",
+         false,
+         true},
         {"no encryption application",
          "",
          {},
@@ -350,12 +382,8 @@ void CardOsRenewal::RunFailureCases(const std::vector<FailureCase>& cases,
         ResetCard(original, kCardOsType,
                   [&](QuendrySim::Card& card)
                   {
-                      card.files.erase(std::remove_if(card.files.begin(), card.files.end(),
-                                                      [&](const auto& file) {
-                                                          return c.removedFile &&
-                                                                 file.path == c.removedFile;
-                                                      }),
-                                       card.files.end());
+                      if (c.removedFile)
+                          RemoveFile(card, c.removedFile);
                   });
         if (c.failingCardStep >= 0)
             AddFault("C_CardTransmit", CKR_DEVICE_ERROR,
@@ -455,21 +483,16 @@ TEST_F(CardOsRenewal, CardStepsSendTheirCommandsByteForByte)
 
     // The certificate files' SELECT answers go to the server whatever they are.
     wrapper->CloseSession();
-    EditCards(
-        [this](QuendrySim::CardSet& set)
-        {
-            auto& files = CardOfType(set, kCardOsType).files;
-            files.erase(std::remove_if(files.begin(), files.end(),
-                                       [](const auto& file)
-                                       { return file.path == "3F00/DF01/C000"; }),
-                        files.end());
-        });
+    EditCards([this](QuendrySim::CardSet& set)
+              { RemoveFile(CardOfType(set, kCardOsType), "3F00/DF01/C000"); });
     OpenCard(kCardOsType);
     EXPECT_TRUE(updater.CardOS0(efVersion, chDs, caCs, rndIcc, rndIfd));
     EXPECT_EQ(chDs, "6A82");
     wrapper->CloseSession();
 }
 
+// Lc is the data's length in lower-case hexadecimal, at least two digits; the card answers the
+// command without a challenge before it with an error, so the log names the command as sent.
 TEST_F(CardOsRenewal, AuthenticationLcFollowsTheDataLength)
 {
     CertUpdater updater;
@@ -478,22 +501,31 @@ TEST_F(CardOsRenewal, AuthenticationLcFollowsTheDataLength)
     {
         size_t bytes;
         const char* lc; // null: refused before anything is sent
-    } const cases[] = {{72, "48"}, {250, "FA"}, {256, nullptr}};
+    } const cases[] = {{8, "08"},   {72, "48"},     {250, "fa"},
+                       {255, "ff"}, {256, nullptr}, {4096, nullptr}}; // 4096: Lc of four digits
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.bytes);
         env.ClearCalls();
+        log.Clear();
         const std::string authIfd(2 * c.bytes, 'A');
         std::string answer;
         EXPECT_FALSE(updater.CardOS1(authIfd, answer)) << "no challenge before it";
         const std::vector<std::string> sent = SentApdus();
+        ASSERT_FALSE(log.Errors().empty());
+        EXPECT_EQ(log.Errors().back(), "error get AuthIcc");
         if (!c.lc)
         {
             EXPECT_TRUE(sent.empty());
             continue;
         }
+        const std::string command = "00820081" + std::string(c.lc) + authIfd + "00";
+        EXPECT_EQ(log.Errors(), std::vector<std::string>({"APDU Error: 6985", "In data: " + command,
+                                                          "error get AuthIcc"}));
         ASSERT_EQ(sent.size(), 1u);
-        EXPECT_EQ(sent[0], "00820081" + std::string(c.lc) + authIfd + "00");
+        std::string upper = command;
+        std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
+        EXPECT_EQ(sent[0], upper);
     }
     wrapper->CloseSession();
 }

@@ -22,7 +22,6 @@ constexpr CK_RV kRefused = CKR_FUNCTION_FAILED;
 constexpr size_t kChipIdLength = 8;
 constexpr size_t kTerminalBlockLength = 16;
 constexpr size_t kPinPukLength = 2;
-const ByteVector kBankCode = {0x20, 0x11, 0x00};
 
 // The input blocks in order; every read stays within the input.
 class BlockReader
@@ -87,7 +86,7 @@ CK_RV ReadIdentifiers(const Card& card, ByteVector& output)
         return kRefused;
     output = card.chipId;
     Append(output, cardNumber);
-    Append(output, kBankCode);
+    Append(output, SimKeys::kAcosBankCode);
     return CKR_OK;
 }
 

@@ -24,5 +24,8 @@ struct AcosSession
     ByteVector terminal; // operation 1's terminal block
     ByteVector offeredKey;
     SimKeys::SmChannel channel;
+
+    // A part under way keeps the card from plain writes until it is reset.
+    bool Pending() const { return authenticating != AcosPart::None || open != AcosPart::None; }
 };
 } // namespace QuendrySim

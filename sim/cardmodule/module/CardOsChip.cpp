@@ -20,6 +20,7 @@ constexpr uint16_t kConditionsNotSatisfied = 0x6985;
 constexpr uint16_t kSmObjectsWrong = 0x6988;
 constexpr uint16_t kWrongData = 0x6A80;
 constexpr uint16_t kNotEnoughRoom = 0x6A84;
+constexpr uint16_t kWrongParameters = 0x6A86;
 
 constexpr size_t kLargestFile = 4096;
 constexpr const char* kChipIdFile = "3F00/2F02";
@@ -75,6 +76,17 @@ ByteVector ReadFirstRecord(Card& card, const CardRuntime& runtime)
     return StatusAnswer(file->records.front(), kOk);
 }
 
+// The parameters and the length fields the card takes: Lc from byte 4, then Le when it has one.
+uint16_t CheckHeader(const ByteVector& command, unsigned char p1, unsigned char p2, bool withLe)
+{
+    if (command[2] != p1 || command[3] != p2)
+        return kWrongParameters;
+    const size_t length = 5 + (command.size() > 4 ? command[4] : 0) + (withLe ? 1 : 0);
+    if (command.size() < 5 || command.size() != length || (withLe && command.back() != 0x00))
+        return kWrongLength;
+    return kOk;
+}
+
 // 00 82 00 81: the terminal's random and its proof over the card's last challenge, keyed by the
 // current DF; the card answers its own proof and opens secure messaging.
 ByteVector MutualAuthenticate(Card& card, CardRuntime& runtime, const ByteVector& command)
@@ -82,8 +94,8 @@ ByteVector MutualAuthenticate(Card& card, CardRuntime& runtime, const ByteVector
     runtime.cardOs = CardOsSession{};
     const ByteVector rndIcc = runtime.challenge;
     runtime.challenge.clear();
-    if (command.size() < 5 || command[4] != command.size() - 6)
-        return Status(kWrongLength);
+    if (const uint16_t status = CheckHeader(command, 0x00, 0x81, true); status != kOk)
+        return Status(status);
     const ByteVector data(command.begin() + 5, command.end() - 1);
     if (rndIcc.size() != SimKeys::kChallengeLength)
         return Status(kConditionsNotSatisfied);
@@ -219,6 +231,11 @@ std::optional<ByteVector> CardOsCommand(Card& card, CardRuntime& runtime, const 
     {
     case 0x82:
         return MutualAuthenticate(card, runtime, command);
+    case 0xA4:
+        // Only a selection by file identifier without an answer; the file system does the rest.
+        if (const uint16_t status = CheckHeader(command, 0x00, 0x0C, false); status != kOk)
+            return Status(status);
+        break;
     case 0xB2:
         if (command[2] == 0 && command[3] == 0)
             return ReadFirstRecord(card, runtime);

@@ -238,6 +238,8 @@ CK_RV Module::WriteValue(CK_SLOT_ID slot, Card& card, CardObject& object, const 
         return CKR_ATTRIBUTE_READ_ONLY;
     if (!object.writePin.empty() && !m_runtime[slot].loggedIn.count(object.writePin))
         return CKR_USER_NOT_LOGGED_IN;
+    if (m_runtime[slot].acos.Pending())
+        return CKR_DEVICE_ERROR;
     object.value = value;
     if (CardObject* twin = TwinOf(card, object))
         twin->value = value;

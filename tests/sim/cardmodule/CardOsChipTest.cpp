@@ -49,7 +49,8 @@ protected:
     ByteVector SendBytes(const ByteVector& apdu) { return module.Transmit(session, Hex(apdu)); }
 
     // GET CHALLENGE and MUTUAL AUTHENTICATE with the key of a DF; the channel of the session.
-    std::string Authenticate(const std::string& keyName, SimKeys::SmChannel& channel)
+    std::string Authenticate(const std::string& keyName, SimKeys::SmChannel& channel,
+                             const std::string& p1p2 = "0081", const std::string& le = "00")
     {
         const ByteVector challenge = module.Transmit(session, "0084000008");
         const ByteVector rndIcc(challenge.begin(), challenge.begin() + 8);
@@ -59,7 +60,7 @@ protected:
         data.insert(data.end(), proof.begin(), proof.end());
         channel = {SimKeys::SessionMacKey(key, rndIcc, kRndIfd), 0};
         const std::string answer =
-            Send("00820081" + Hex({static_cast<unsigned char>(data.size())}) + Hex(data) + "00");
+            Send("0082" + p1p2 + Hex({static_cast<unsigned char>(data.size())}) + Hex(data) + le);
         if (answer == Hex(SimKeys::CardProof(key, rndIcc, kRndIfd)) + "9000")
             return "9000";
         return answer;
@@ -94,6 +95,37 @@ TEST_F(CardOsChip, AuthenticationNeedsAFreshChallengeAndTheKeyOfTheCurrentDf)
     EXPECT_EQ(Authenticate("3F00", channel), "9000");
     EXPECT_EQ(Send("00A4000C020032"), "9000");
     EXPECT_EQ(Send("00B2000000"), "050300019000") << "the first record";
+}
+
+// A right proof in a command of other parameters or length fields is still refused.
+TEST_F(CardOsChip, AuthenticationAndSelectionTakeOnlyTheirOwnParameters)
+{
+    const struct
+    {
+        const char* name;
+        std::string p1p2;
+        std::string le;
+        const char* status;
+    } authentications[] = {
+        {"P1", "0181", "00", "6A86"},      {"P2", "0080", "00", "6A86"},
+        {"Le", "0081", "08", "6700"},      {"no Le", "0081", "", "6700"},
+        {"as sent", "0081", "00", "9000"},
+    };
+    for (const auto& c : authentications)
+    {
+        SimKeys::SmChannel channel;
+        EXPECT_EQ(Authenticate("3F00", channel, c.p1p2, c.le), c.status) << c.name;
+    }
+    const struct
+    {
+        const char* apdu;
+        const char* status;
+    } selections[] = {
+        {"00A4040C023F00", "6A86"}, {"00A40000023F00", "6A86"}, {"00A4000C023F0000", "6700"},
+        {"00A4000C033F00", "6700"}, {"00A4000C023F00", "9000"},
+    };
+    for (const auto& c : selections)
+        EXPECT_EQ(Send(c.apdu), c.status) << c.apdu;
 }
 
 TEST_F(CardOsChip, ProtectedCommandsCountAndEndTheSessionOnAnyFault)

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 namespace
 {
 using OnlineServicesSim::Bytes;
@@ -58,11 +60,19 @@ protected:
     {
         return Post("CertUpdate/" + session + "/" + step, body, answer);
     }
-    std::string Cardos0Body() const
+    // What the generated card answers, one member changed when asked.
+    std::string Cardos0Body(const std::string& member = "", const std::string& value = "") const
     {
-        return R"({"idicc": ")" + HexText(kChipId) + R"(", "ef_version": "05030001", )" +
-               R"("C_X509_CH_DS": "9000", "C_X509_CA_CS": "9000", "rndicc": ")" + HexText(kRndIcc) +
-               R"(", "RND_IFD": ")" + HexText(kRndIfd) + R"("})";
+        std::map<std::string, std::string> members = {
+            {"idicc", HexText(kChipId)},  {"ef_version", "05030001"},
+            {"C_X509_CH_DS", "9000"},     {"C_X509_CA_CS", "9000"},
+            {"rndicc", HexText(kRndIcc)}, {"RND_IFD", HexText(kRndIfd)}};
+        if (!member.empty())
+            members[member] = value;
+        std::string body;
+        for (const auto& [name, text] : members)
+            body += (body.empty() ? "{\"" : ", \"") + name + "\": \"" + text + "\"";
+        return body + "}";
     }
 
     OnlineServicesSim::TestPki pki;
@@ -90,6 +100,32 @@ TEST_F(RenewalServiceTest, StepsOutOfOrderOrOfAnotherRunAreRefused)
     for (const auto& c : cases)
         EXPECT_EQ(Step(c.session, c.step, Cardos0Body(), answer), c.status) << c.step;
     EXPECT_EQ(Step(Open(false), "Cardos0a", Cardos0Body(), answer), 200);
+}
+
+// The server knows the terminal challenge and its card's files: the version record and which
+// certificate files answer their SELECT with 9000.
+TEST_F(RenewalServiceTest, Cardos0TakesOnlyWhatTheCardAnswered)
+{
+    const struct
+    {
+        const char* member;
+        const char* value;
+        int status;
+    } cases[] = {
+        {"", "", 200},
+        {"RND_IFD", "3B7D1E95C0A4F269", 400},
+        {"RND_IFD", "3b7d1e95c0a4f268", 400},
+        {"ef_version", "050300019000", 400},
+        {"ef_version", "05030002", 400},
+        {"C_X509_CH_DS", "6A82", 400},
+        {"C_X509_CA_CS", "", 400},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(std::string(c.member) + " " + c.value);
+        rapidjson::Document answer;
+        EXPECT_EQ(Step(Open(), "Cardos0", Cardos0Body(c.member, c.value), answer), c.status);
+    }
 }
 
 TEST_F(RenewalServiceTest, TheCardMustProveItsKeyBeforeAProtectedCommandComes)
