@@ -22,6 +22,10 @@ const std::pair<const char*, std::string> kAnswers[] = {
     {"80080000", "990290008E08"
                  "11223344AABBCC00"
                  "9000"},
+    // 24 digits before the status word: room for the status object and a 16-digit MAC, no more.
+    {"80090000", "990290008E08"
+                 "AABBCCDDEEFF"
+                 "9000"},
 };
 
 class CommandLayer : public RenewalFixture
@@ -106,6 +110,15 @@ TEST_F(CommandLayer, SendApduListChecksEverySecureMessagingAnswer)
          {"apdu response hat ung\xC3\xBCltige L\xC3\xA4nge"},
          1},
         {"other MAC", "80080000", kMac, false, macError, 1},
+        // The answer must be as long as the status object (8 digits) and the MAC together.
+        {"status object and MAC, status removed", "80090000;9000", "8E08AABBCCDDEEFF", true, {}, 1},
+        {"status object and MAC, status kept", "80090000", "90008E08AABBCCDDEEFF", true, {}, 1},
+        {"two digits too few for the MAC",
+         "80090000;9000",
+         "008E08AABBCCDDEEFF",
+         false,
+         {"apdu response hat ung\xC3\xBCltige L\xC3\xA4nge"},
+         1},
         {"MAC at the end once the status is removed", "80040000;9000", kMac, true, {}, 1},
         {"unchecked item then checked", "|80010000||80040000|", "x|" + kMac, true, {}, 2},
         {"counts differ",
