@@ -3,6 +3,7 @@
 #include "sim/cardmodule/testsupport/SimEnvironment.h"
 #include "token/HexText.h"
 
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 namespace
@@ -150,5 +151,26 @@ TEST_F(InfoboxEntryListTest, ReadDataObjectReadsOnlyAnObjectOfACardInTheSlotList
         EXPECT_EQ(OpenedSessions(), before);
         EXPECT_FALSE(outside.ListInfoboxEntries());
         EXPECT_TRUE(outside.Entries().empty());
+    }
+}
+
+TEST_F(InfoboxEntryListTest, DemoCardSetStartsOnlyTheIdentityLinkCardWithoutEntries)
+{
+    const std::string command = "bash -c '. \"" QUENDRY_SOURCE_DIR "/scripts/demo-cards.sh\" && "
+                                "demo_cards_empty_infobox \"$0\"' '" +
+                                sim.CardSetPath() + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const QuendrySim::CardSet demo = sim.Load();
+    for (int cardType = 0; cardType <= 8; ++cardType)
+    {
+        SCOPED_TRACE(cardType);
+        ASSERT_TRUE(sim.Save(demo));
+        UseCard(cardType);
+        InfoboxEntryList list(*token, 0, cardType);
+        EXPECT_EQ(list.LoadEntries(), cardType != 1);
+        ByteVector identityLink;
+        EXPECT_TRUE(list.ReadDataObject("PERSONENBINDUNG", identityLink));
+        EXPECT_EQ(identityLink.empty(), cardType == 1);
+        token->Destroy();
     }
 }
