@@ -211,19 +211,27 @@ TEST_F(AcosRenewal, AFailedAcos4FallsBackToTheCertificateWithoutSecureMessaging)
 TEST_F(AcosRenewal, VendorCodesPassOnlyOperationsThreeAndSix)
 {
     const auto all = Endpoints({"Acos1", "Acos2", "Acos3", "Acos4", "Done"});
+    // Operations 0 and 1 answer outputs the driver could read, so only the code refuses them.
     const struct
     {
         QuendrySim::Code operation;
         QuendrySim::Code rv;
+        const char* output;
         bool passes;
         std::vector<std::string> steps;
     } cases[] = {
-        {0, 0x80000002, false, {"CertUpdate"}},
-        {1, 0x80000001, false, {"CertUpdate"}},
-        {3, 0x80000001, true, all},
-        {3, 0x80000002, true, all},
-        {6, 0x80000001, true, all},
-        {6, 0x80000002, true, all},
+        // chip id, card number, bank code
+        {0, 0x80000002, "01020304050607084711202400111049201100", false, {"CertUpdate"}},
+        // rnd_icc, chip id, a 1-byte proof, a 1-byte key
+        {1,
+         0x80000001,
+         "0102030405060708111213141516171800000001AA00000001BB",
+         false,
+         {"CertUpdate"}},
+        {3, 0x80000001, "", true, all},
+        {3, 0x80000002, "", true, all},
+        {6, 0x80000001, "", true, all},
+        {6, 0x80000002, "", true, all},
     };
     for (const auto& c : cases)
     {
@@ -231,8 +239,11 @@ TEST_F(AcosRenewal, VendorCodesPassOnlyOperationsThreeAndSix)
         Fresh(1);
         log.Clear();
         EditCards(
-            [&](QuendrySim::CardSet& set) {
-                CardOfType(set, 1).registers = {{c.operation, c.rv, {}}};
+            [&](QuendrySim::CardSet& set)
+            {
+                ByteVector output;
+                ASSERT_TRUE(QuendrySim::FromHex(c.output, output));
+                CardOfType(set, 1).registers = {{c.operation, c.rv, output}};
             });
         EXPECT_EQ(RenewAcos(1, RenewalScenario{}), c.passes);
         EXPECT_EQ(StepsOfLastRun(), c.steps);
