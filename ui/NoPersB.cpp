@@ -2,9 +2,12 @@
 
 #include "ui/WindowIds.h"
 
+#include <algorithm>
 #include <wx/dcclient.h>
 #include <wx/intl.h>
 #include <wx/msgdlg.h>
+#include <wx/scrolwin.h>
+#include <wx/settings.h>
 #include <wx/sizer.h>
 #include <wx/stattext.h>
 #include <wx/utils.h>
@@ -26,9 +29,11 @@ constexpr int ButtonBorder = 12;
 constexpr int ButtonRowBorder = 3;
 constexpr int HeadingPoints = 10;
 
-// Widest line of the register text on screen: with the page's borders the dialog stays on a
-// screen 1024 pixels wide.
+// The register text's room: with the page's other parts the dialog stays on a 1024 x 768
+// screen; a taller text scrolls.
 constexpr int RegisterTextWidth = 720;
+constexpr int RegisterTextHeight = 360;
+constexpr int ScrollStep = 10;
 
 // A line too wide for the width breaks after its last blank that fits, else inside the word.
 // Breaks are only added: without them the text is the same.
@@ -154,19 +159,36 @@ void NoPersB::BuildPage(const std::vector<PageText>& texts, int yesId, const wxS
     CentreOnParent(wxBOTH);
 }
 
-wxStaticText* NoPersB::NewLabel(const PageText& entry)
+wxWindow* NoPersB::NewLabel(const PageText& entry)
 {
+    if (entry.literal)
+        return NewRegisterView(entry.text);
     auto* label = new wxStaticText(
         page, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize,
         entry.style == TextStyle::Heading ? wxALIGN_CENTRE_HORIZONTAL : 0, "staticText");
     if (entry.style != TextStyle::Plain)
         label->SetFont(
             wxFont(HeadingPoints, wxFONTFAMILY_DEFAULT, wxFONTSTYLE_NORMAL, wxFONTWEIGHT_BOLD));
-    if (entry.literal)
-        label->SetLabelText(WrappedForDisplay(entry.text, label, FromDIP(RegisterTextWidth)));
-    else
-        label->SetLabel(entry.text);
+    label->SetLabel(entry.text);
     return label;
+}
+
+wxWindow* NoPersB::NewRegisterView(const wxString& text)
+{
+    auto* view = new wxScrolledWindow(page, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxVSCROLL,
+                                      "registerText");
+    auto* label = new wxStaticText(view, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize,
+                                   0, "staticText");
+    label->SetLabelText(WrappedForDisplay(text, label, FromDIP(RegisterTextWidth)));
+    auto* sizer = new wxBoxSizer(wxVERTICAL);
+    sizer->Add(label);
+    view->SetSizer(sizer);
+    view->SetScrollRate(0, FromDIP(ScrollStep));
+    const wxSize best = label->GetBestSize();
+    const int height = FromDIP(RegisterTextHeight);
+    const int scrollbar = best.y > height ? wxSystemSettings::GetMetric(wxSYS_VSCROLL_X, view) : 0;
+    view->SetMinSize(wxSize(best.x + scrollbar, std::min(best.y, height)));
+    return view;
 }
 
 void NoPersB::DisablePageButtons()

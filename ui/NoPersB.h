@@ -8,7 +8,6 @@
 #include <wx/button.h>
 #include <wx/dialog.h>
 #include <wx/panel.h>
-#include <wx/stattext.h>
 
 namespace Corvane
 {
@@ -54,7 +53,7 @@ private:
     {
         wxString text;
         TextStyle style;
-        bool literal; // shown as it is, "&" included; too long lines broken for display
+        bool literal; // the register's text: shown as it is, "&" included
     };
 
     void ShowError(const wxString& message);
@@ -63,7 +62,9 @@ private:
     void CreateDataPage();
     void CreateWritePage();
     void BuildPage(const std::vector<PageText>& texts, int yesId, const wxString& yesLabel);
-    wxStaticText* NewLabel(const PageText& entry);
+    wxWindow* NewLabel(const PageText& entry);
+    // The register's text, its long lines broken for display, scrolling when it is too tall.
+    wxWindow* NewRegisterView(const wxString& text);
     void DisablePageButtons();
     std::unique_ptr<ZmrRequester> NewRequester() const;
 

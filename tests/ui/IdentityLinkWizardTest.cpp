@@ -77,16 +77,30 @@ bool Click(NoPersB& wizard, int id)
     return true;
 }
 
+void CollectTexts(wxWindow* window, std::vector<wxString>& texts)
+{
+    for (wxWindow* child : window->GetChildren())
+    {
+        if (auto* text = dynamic_cast<wxStaticText*>(child))
+            texts.push_back(text->GetLabelText());
+        CollectTexts(child, texts);
+    }
+}
+
 // The texts of the page shown, as the user reads them.
 std::vector<wxString> PageTexts(NoPersB& wizard)
 {
     std::vector<wxString> texts;
-    for (wxWindow* child : wizard.Page()->GetChildren())
-    {
-        if (auto* text = dynamic_cast<wxStaticText*>(child))
-            texts.push_back(text->GetLabelText());
-    }
+    CollectTexts(wizard.Page(), texts);
     return texts;
+}
+
+std::string TallText(int lines)
+{
+    std::string text = "Zeile 1";
+    for (int line = 2; line <= lines; ++line)
+        text += "\nZeile " + std::to_string(line);
+    return text;
 }
 
 // The register's text on the data page, as signed but for added line breaks, and the page with
@@ -225,7 +239,8 @@ TEST_F(IdentityLinkWizardTest, TheThreeStepsWriteTheRecordAndMarkOnlyTheSelected
         const char* name;
         std::string text; // UTF-8
     } registers[] = {{"register text", ZmrTest::kRegisterText},
-                     {"a 440-character line", "Meldeadresse: " + std::string(426, 'W')}};
+                     {"a 440-character line", "Meldeadresse: " + std::string(426, 'W')},
+                     {"60 lines", TallText(60)}};
     for (const auto& r : registers)
     {
         SCOPED_TRACE(r.name);
