@@ -199,22 +199,29 @@ bool MatchesTemplate(const CardObject& object, const CK_ATTRIBUTE* tmpl, CK_ULON
     return true;
 }
 
-void SyncContainerFlags(Card& card, const CardObject& entryObject)
+void SyncContainerEntry(Card& card, const CardObject& entryObject)
 {
     const int tag = ContainerTagOf(entryObject.label);
     CardObject* container = card.FindObject("INFOBOX");
     if (tag <= 0 || !container)
         return;
     ByteVector& value = container->value;
-    for (size_t entry = 4; entry + 4 <= value.size() && value[entry] != 0;)
+    const auto flags = [&](unsigned char old)
+    { return static_cast<unsigned char>(entryObject.isPrivate ? old | 1 : old & ~1); };
+    size_t entry = 4;
+    while (entry + 4 <= value.size() && value[entry] != 0)
     {
         if (value[entry] == tag)
         {
-            value[entry + 1] = static_cast<unsigned char>(
-                entryObject.isPrivate ? value[entry + 1] | 1 : value[entry + 1] & ~1);
+            value[entry + 1] = flags(value[entry + 1]);
             return;
         }
         entry += 4 + (value[entry + 2] | value[entry + 3] << 8);
     }
+    // An entry written for the first time is listed where the list ends; the object keeps its data.
+    const bool listEnds = entry == value.size() || (entry < value.size() && value[entry] == 0);
+    if (listEnds && !entryObject.value.empty())
+        value.insert(value.begin() + static_cast<std::ptrdiff_t>(entry),
+                     {static_cast<unsigned char>(tag), flags(0), 0, 0});
 }
 } // namespace QuendrySim

@@ -20,6 +20,7 @@ enum class AttributeState
 AttributeState AttributeValue(const CardObject& object, CK_ATTRIBUTE_TYPE type, ByteVector& out);
 ByteVector UlongBytes(CK_ULONG value);
 bool MatchesTemplate(const CardObject& object, const CK_ATTRIBUTE* tmpl, CK_ULONG count);
-// The Infobox container keeps bit 0 of an entry's flags equal to CKA_PRIVATE of its "0xNN" object.
-void SyncContainerFlags(Card& card, const CardObject& entryObject);
+// The Infobox container lists the "0xNN" object that holds data, with bit 0 of the entry's flags
+// equal to the object's CKA_PRIVATE.
+void SyncContainerEntry(Card& card, const CardObject& entryObject);
 } // namespace QuendrySim

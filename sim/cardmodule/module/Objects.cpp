@@ -241,8 +241,12 @@ CK_RV Module::WriteValue(CK_SLOT_ID slot, Card& card, CardObject& object, const 
     if (m_runtime[slot].acos.Pending())
         return CKR_DEVICE_ERROR;
     object.value = value;
+    SyncContainerEntry(card, object);
     if (CardObject* twin = TwinOf(card, object))
+    {
         twin->value = value;
+        SyncContainerEntry(card, *twin);
+    }
     return CKR_OK;
 }
 
@@ -251,7 +255,7 @@ CK_RV Module::SetPrivate(Card& card, CardObject& object, bool isPrivate)
     if (object.objectClass != ObjectClass::Data)
         return CKR_ATTRIBUTE_READ_ONLY;
     object.isPrivate = isPrivate;
-    SyncContainerFlags(card, object);
+    SyncContainerEntry(card, object);
     return CKR_OK;
 }
 } // namespace QuendrySim

@@ -306,3 +306,19 @@ TEST_F(SimStandard, PrivateEntryUpdatesTheContainerAndAsksForItsPin)
     EXPECT_EQ("41494B0101000000020000000300000000",
               SimTest::Hex(module.Value(session, container, CKA_VALUE)));
 }
+
+TEST_F(SimStandard, AnEntryWrittenFirstIsListedInTheContainerOnce)
+{
+    CK_SESSION_HANDLE session = module.Open(SlotOfType(5));
+    const auto write = [&](const char* label, std::vector<unsigned char> value)
+    {
+        CK_ATTRIBUTE attribute{CKA_VALUE, value.data(), static_cast<CK_ULONG>(value.size())};
+        return module.F().C_SetAttributeValue(session, module.Find(session, CKO_DATA, label),
+                                              &attribute, 1);
+    };
+    ASSERT_EQ(CKR_OK, write("INFOBOX", {0x41, 0x49, 0x4B, 0x01, 0x00}));
+    for (int time = 0; time < 2; ++time)
+        ASSERT_EQ(CKR_OK, write("RFU1", {0x30, 0x00}));
+    CK_OBJECT_HANDLE container = module.Find(session, CKO_DATA, "INFOBOX");
+    EXPECT_EQ("41494B010200000000", SimTest::Hex(module.Value(session, container, CKA_VALUE)));
+}
