@@ -109,6 +109,12 @@ bool ZmrRequester::writeInfobox(const std::string& cin, const std::string& ident
         GetAppLogger()->Error("writeInfobox: the identity link is for another card, CIN=" + cin);
         return false;
     }
+    // A cut text can still decode to a record of the announced length with its last byte changed.
+    if (!IsWholeBase64(identityLink))
+    {
+        GetAppLogger()->Error("writeInfobox: the identity link is no whole Base64 text");
+        return false;
+    }
     ByteVector bytes;
     Base64Decode(identityLink, bytes);
     GetAppLogger()->Message("writeInfobox: Writing Personenbindung to Smartcard");

@@ -24,7 +24,9 @@ bool SerialMatches(const std::string& serial, const std::string& cin)
 }
 
 // The size that a DER element's header announces, header included; 0 when its length is not
-// in definite form or runs past the data.
+// in DER's shortest definite form or runs past the data. The record's own reader knows only the
+// one- and two-byte forms: a longer form would be written and then read as a record without
+// fields.
 uint64_t AnnouncedDerSize(const ByteVector& data)
 {
     if (data.size() < 2)
@@ -33,11 +35,13 @@ uint64_t AnnouncedDerSize(const ByteVector& data)
     if (first < kLongFormLength)
         return 2u + first;
     const size_t count = first - kLongFormLength;
-    if (count == 0 || count > kMaxLengthBytes || data.size() < 2 + count)
+    if (count == 0 || count > kMaxLengthBytes || data.size() < 2 + count || data[2] == 0)
         return 0;
     uint64_t length = 0;
     for (size_t i = 0; i < count; ++i)
         length = (length << 8) | data[2 + i];
+    if (length < kLongFormLength)
+        return 0;
     return 2 + count + length;
 }
 

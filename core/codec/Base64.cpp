@@ -137,3 +137,18 @@ uint32_t Base64Encode(const ByteVector& bytes, std::string& out)
     out = codec.Encode(bytes);
     return static_cast<uint32_t>(out.size());
 }
+
+bool IsWholeBase64(const std::string& text)
+{
+    size_t characters = 0;
+    bool padded = false;
+    for (char c : RemoveWhiteSpace(text))
+    {
+        const uint16_t value = DecodeValue(c);
+        if (value == kInvalid || (padded && value != kPad))
+            return false;
+        padded = value == kPad;
+        characters += padded ? 0 : 1;
+    }
+    return characters % 4 != 1;
+}

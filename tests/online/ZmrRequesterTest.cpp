@@ -213,9 +213,14 @@ TEST_F(ZmrRequesterTest, AShownTextWindows1252LacksIsRefusedBeforeAnythingIsSign
     EXPECT_EQ(log.Lines().back(), (LogLine{"MESSAGE", "*** End GetInfobox request ***"}));
 }
 
-TEST_F(ZmrRequesterTest, AWriteForAnotherCardOrOfDataThatIsNoRecordChangesNothing)
+TEST_F(ZmrRequesterTest, AWriteTakesExactlyTheSentRecordForItsOwnCardOrChangesNothing)
 {
     Prepare(1);
+    // The ACOS 05 card's number becomes the ACOS 04 card's with its last character changed.
+    std::string neighbour = CinOf(1);
+    neighbour.back() = neighbour.back() == '9' ? '0' : static_cast<char>(neighbour.back() + 1);
+    EditCards([this, &neighbour](QuendrySim::CardSet& set)
+              { CardOfType(set, 2).serial = neighbour + CardOfType(set, 2).serial.substr(12); });
     // 204 bytes: no padding, so every character cut from the text takes data with it. The whole
     // text is written first: the card's value that every refused write must leave.
     ByteVector record = ZmrTest::IdentityRecord();
@@ -224,29 +229,51 @@ TEST_F(ZmrRequesterTest, AWriteForAnotherCardOrOfDataThatIsNoRecordChangesNothin
     const std::string text = ZmrTest::Base64Of(record);
     Script({DialogAnswer::Enter({"1234"})});
     ASSERT_TRUE(Requester(1)->DoWriteInfobox(CinOf(1), text));
-    const auto cut = [&text](size_t characters)
-    { return text.substr(0, text.size() - characters); };
+    const auto cut = [](const std::string& whole, size_t characters)
+    { return whole.substr(0, whole.size() - characters); };
     const auto appended = [&record](size_t bytes)
     {
         ByteVector longer = record;
         longer.resize(record.size() + bytes, 0x00);
         return ZmrTest::Base64Of(longer);
     };
+    // 202 bytes ending in a date, so its text ends in "==": cut by three characters it decodes to
+    // 202 bytes again, with the date's last digit changed.
+    ByteVector dated = ZmrTest::IdentityRecord();
+    dated[2] -= 1;
+    dated.pop_back();
+    const std::string date = "2000-02-29";
+    std::copy(date.begin(), date.end(), dated.end() - static_cast<long>(date.size()));
+    const std::string datedText = ZmrTest::Base64Of(dated);
+    std::string datedLines;
+    for (size_t i = 0; i < datedText.size(); i += 64)
+        datedLines += datedText.substr(i, 64) + "\r\n";
+    // Two texts in a row: the decoder joins them into 202 bytes, garbled after the fourth.
+    const std::string paddedInside =
+        ZmrTest::Base64Of(ByteVector(dated.begin(), dated.begin() + 4)) +
+        ZmrTest::Base64Of(ByteVector(dated.begin() + 4, dated.end()));
+    // The refused rows first: each must leave the first record on the card.
     const struct
     {
         const char* name;
         std::string cin;
         std::string link;
+        bool written;
     } cases[] = {
-        {"another card", CinOf(2), text},
-        {"no Base64", CinOf(1), text + "!"},
-        {"cut by one character", CinOf(1), cut(1)},
-        {"cut by two characters", CinOf(1), cut(2)},
-        {"cut by three characters", CinOf(1), cut(3)},
-        {"cut by one group", CinOf(1), cut(4)},
-        {"cut by five groups", CinOf(1), cut(20)},
-        {"one byte appended", CinOf(1), appended(1)},
-        {"three bytes appended", CinOf(1), appended(3)},
+        {"another card, its number one character off", neighbour, text, false},
+        {"no Base64", CinOf(1), text + "!", false},
+        {"cut by one character", CinOf(1), cut(text, 1), false},
+        {"cut by two characters", CinOf(1), cut(text, 2), false},
+        {"cut by three characters", CinOf(1), cut(text, 3), false},
+        {"cut by one group", CinOf(1), cut(text, 4), false},
+        {"cut by five groups", CinOf(1), cut(text, 20), false},
+        {"one byte appended", CinOf(1), appended(1), false},
+        {"three bytes appended", CinOf(1), appended(3), false},
+        {"202 bytes cut by three characters", CinOf(1), cut(datedText, 3), false},
+        {"padding inside the text", CinOf(1), paddedInside, false},
+        {"202 bytes in lines", CinOf(1), datedLines, true},
+        {"202 bytes cut by one character", CinOf(1), cut(datedText, 1), true},
+        {"202 bytes cut by two characters", CinOf(1), cut(datedText, 2), true},
     };
     for (const auto& c : cases)
     {
@@ -254,11 +281,11 @@ TEST_F(ZmrRequesterTest, AWriteForAnotherCardOrOfDataThatIsNoRecordChangesNothin
         Script({DialogAnswer::Enter({"1234"})});
         env.ClearCalls();
         log.Clear();
-        EXPECT_FALSE(Requester(1)->DoWriteInfobox(c.cin, c.link));
-        EXPECT_TRUE(Contains(log.Errors(), "writeInfobox FAILED"));
-        EXPECT_TRUE(CallsOf("C_Login").empty());
-        EXPECT_TRUE(CallsOf("C_SetAttributeValue").empty());
-        EXPECT_EQ(StoredLink(1), record);
+        EXPECT_EQ(Requester(1)->DoWriteInfobox(c.cin, c.link), c.written);
+        EXPECT_EQ(Contains(log.Errors(), "writeInfobox FAILED"), !c.written);
+        EXPECT_EQ(CallsOf("C_Login").size(), c.written ? 1u : 0u);
+        EXPECT_EQ(CallsOf("C_SetAttributeValue").size(), c.written ? 1u : 0u);
+        EXPECT_EQ(StoredLink(1), c.written ? dated : record);
         EXPECT_TRUE(StoredLink(2).size() > 0) << "the other card keeps its link";
     }
 }

@@ -28,6 +28,16 @@ ByteVector IndefiniteLength(size_t size)
     return record;
 }
 
+// A record whose length is written in more bytes than DER's shortest form takes.
+ByteVector LongerLengthForm(size_t content, size_t lengthBytes)
+{
+    ByteVector record = {0x30, static_cast<unsigned char>(0x80 | lengthBytes)};
+    for (size_t i = lengthBytes; i > 0; --i)
+        record.push_back(static_cast<unsigned char>(content >> (8 * (i - 1))));
+    record.resize(record.size() + content, 0x5A);
+    return record;
+}
+
 std::string PinOfKey(QuendrySim::Card& card, const std::string& label)
 {
     return card.FindPin(card.FindObject(label)->pin)->value;
@@ -284,6 +294,14 @@ TEST_F(SimCards, IdentityLinkWrite)
         {"a byte after the record", [] {}, "", Resized(IdentityLink(200), 201), false,
          "Falsche Update Daten für die Smartcard"},
         {"indefinite length", [] {}, "", IndefiniteLength(200), false,
+         "Falsche Update Daten für die Smartcard"},
+        {"length 126 in the long form", [] {}, "", LongerLengthForm(126, 1), false,
+         "Falsche Update Daten für die Smartcard"},
+        {"length with a leading zero byte", [] {}, "", LongerLengthForm(0x93, 2), false,
+         "Falsche Update Daten für die Smartcard"},
+        {"length in three bytes", [] {}, "", LongerLengthForm(200, 3), false,
+         "Falsche Update Daten für die Smartcard"},
+        {"length in four bytes", [] {}, "", LongerLengthForm(200, 4), false,
          "Falsche Update Daten für die Smartcard"},
         {"session refused", [this] { AddFault("C_OpenSession", CKR_SESSION_COUNT); }, "",
          IdentityLink(128), false, "Fehler beim öffnen der Kartensession"},

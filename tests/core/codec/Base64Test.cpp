@@ -97,6 +97,23 @@ TEST(Base64Decode, CharactersOutsideTheAlphabetFail)
     }
 }
 
+// Whole texts decode to what they were made from; a single character after the groups, padding
+// inside the text or a character outside the alphabet could not have come from an encoder.
+TEST(Base64Decode, WholeTextsAreThoseThatLoseNoBits)
+{
+    const std::pair<std::string, bool> cases[] = {
+        {"YWJj", true},      {"Y\r\nW\tJ\vj\f", true},
+        {"YWI=", true},      {"YWI", true},
+        {"YQ==", true},      {"YQ=", true},
+        {"", true},          {"Y", false},
+        {"YWJjY", false},    {"YWJjY===", false},
+        {"YQ==YQ==", false}, {"YW=I", false},
+        {"YW-j", false},     {"YW\xe4j", false},
+    };
+    for (const auto& [text, whole] : cases)
+        EXPECT_EQ(IsWholeBase64(text), whole) << text;
+}
+
 TEST(Base64Decode, EveryHighByteFails)
 {
     for (int byte = 128; byte < 256; ++byte)
