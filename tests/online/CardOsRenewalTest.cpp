@@ -70,6 +70,9 @@ struct FailureCase
     std::string errorText;
     bool signatureRenewed;
     bool newSig;
+    // A command the card answers with an error status once the server has had this request.
+    const char* refusedAfter = nullptr;
+    const char* refusedCommand = nullptr;
 };
 
 class CardOsRenewal : public RenewalFixture
@@ -350,6 +353,29 @@ std::vector<FailureCase> CardFaults()
          "error SELECT DF_ENC",
          true,
          true},
+        {"an error status to the SELECT of the signature application",
+         "",
+         {},
+         -1,
+         nullptr,
+         "CertUpdate",
+         "error SELECT DF_SIG",
+         false,
+         true,
+         "CertUpdate",
+         "00A4000C02DF01"},
+        // CardOS0 and CardOS4 select the master file too; only CardOS7's SELECT gets the error.
+        {"an error status to CardOS7's SELECT of the master file",
+         "",
+         {},
+         -1,
+         nullptr,
+         "CertUpdate/Cardos4",
+         "error SELECT MF",
+         true,
+         true,
+         "CertUpdate/Cardos4",
+         "00A4000C023F00"},
     };
     // The server step before each card step, CardOS0 to CardOS9.
     const char* const before[] = {"CertUpdate", "Cardos0", "Cardos1", "Cardos2", "Cardos2",
@@ -388,6 +414,19 @@ void CardOsRenewal::RunFailureCases(const std::vector<FailureCase>& cases,
         if (c.failingCardStep >= 0)
             AddFault("C_CardTransmit", CKR_DEVICE_ERROR,
                      static_cast<int>(firstCommands.at(c.failingCardStep)));
+        server.SetObserver(
+            [&](const OnlineServicesSim::RecordedRequest& request)
+            {
+                // The client waits for the answer, so the card changes between two card steps.
+                if (c.refusedCommand && request.endpoint == c.refusedAfter)
+                    EditCards(
+                        [&](QuendrySim::CardSet& set)
+                        {
+                            ByteVector command;
+                            QuendrySim::FromHex(c.refusedCommand, command);
+                            CardOfType(set, kCardOsType).apdus.push_back({command, {0x6A, 0x82}});
+                        });
+            });
         RenewalScenario scenario;
         scenario.newSigCert = c.newSig;
         if (!c.step.empty())
@@ -398,6 +437,7 @@ void CardOsRenewal::RunFailureCases(const std::vector<FailureCase>& cases,
         env.ClearCalls();
 
         EXPECT_FALSE(Renew(scenario));
+        server.SetObserver({});
         const std::vector<std::string> endpoints = EndpointsFrom(first);
         ASSERT_FALSE(endpoints.empty());
         EXPECT_EQ(endpoints.back(), c.lastRequest);

@@ -167,20 +167,37 @@ TEST_F(RenewalLog, NoKeyPinOrPukMaterialOfEitherFamilyReachesTheLogFile)
         int cardType;
         std::vector<std::string> secretMembers; // that the run receives
         bool namedWithLength; // received by generic steps, which log each member they read
+        OnlineServicesSim::StepFault keyScriptFault = {};
+        std::vector<std::string> commandLines = {}; // the failed commands' "In data" lines
     } const cases[] = {
         {"CardOS", kCardOsType, {"persoDataKey"}, false},
         {"ACOS", kAcosType, {"persoDataPinPuk", "persoDataPinPuk", "persoData"}, true},
+        // Its first command, the SELECT of a file the card lacks, fails on its status word.
+        {"CardOS, a failed command of the key script",
+         kCardOsType,
+         {"persoDataKey"},
+         false,
+         {OnlineServicesSim::RenewalFault::WrongFile, "persoDataKey"},
+         {"In data: <14 characters>"}},
     };
     size_t seen = 0;
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.name);
         OnlineServicesSim::RenewalScenario scenario;
-        ASSERT_TRUE(Renew(scenario, c.cardType));
+        scenario.faults["Cardos4"] = c.keyScriptFault;
+        log.Clear();
+        ASSERT_EQ(Renew(scenario, c.cardType), c.commandLines.empty());
         const auto secrets = recorder.Secrets();
         ASSERT_EQ(secrets.size(), seen + c.secretMembers.size());
         const std::string text = LogFiles();
-        ASSERT_NE(text.find("*** End server CertUpdateDone ***"), std::string::npos);
+        ASSERT_FALSE(log.Lines().empty());
+        ASSERT_NE(text.find(log.Lines().back().second), std::string::npos) << "the run's last line";
+        std::vector<std::string> commandLines;
+        for (const std::string& error : log.Errors())
+            if (error.rfind("In data: ", 0) == 0)
+                commandLines.push_back(error);
+        EXPECT_EQ(commandLines, c.commandLines);
         for (size_t i = seen; i < secrets.size(); ++i)
         {
             const auto& [name, value] = secrets[i];
