@@ -174,7 +174,10 @@ TEST_F(AcosRenewal, AFailedAcos4FallsBackToTheCertificateWithoutSecureMessaging)
     {
         const char* name;
         bool otherKey;
-    } const cases[] = {{"the card's key", false}, {"another key", true}};
+        bool heldElsewhere; // another session keeps the card, and the part under way, open
+    } const cases[] = {{"the card's key", false, false},
+                       {"another key", true, false},
+                       {"the card's key, the card held elsewhere", false, true}};
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.name);
@@ -185,7 +188,13 @@ TEST_F(AcosRenewal, AFailedAcos4FallsBackToTheCertificateWithoutSecureMessaging)
         scenario.faults["Acos4"] = {RenewalFault::Status, ""};
         if (c.otherKey)
             scenario.faults["AcosNoSM"] = {RenewalFault::Misdirected, ""};
+        Corvane::acPKCS11 elsewhere;
+        std::vector<Corvane::TokenSlot*> elsewhereSlots;
+        ASSERT_TRUE(!c.heldElsewhere || (elsewhere.GetSlots(elsewhereSlots, true) &&
+                                         elsewhere.OpenSession(IndexOf(1))));
         EXPECT_EQ(RenewAcos(1, scenario), !c.otherKey);
+        if (c.heldElsewhere)
+            elsewhere.CloseSession();
         const auto warnings = log.At("WARNING");
         ASSERT_FALSE(warnings.empty());
         EXPECT_EQ(warnings.back().second, "CertUpdateAcos4 failed - try again without SM");

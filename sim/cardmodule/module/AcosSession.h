@@ -25,7 +25,8 @@ struct AcosSession
     ByteVector offeredKey;
     SimKeys::SmChannel channel;
 
-    // A part under way keeps the card from plain writes until it is reset.
+    // A part under way keeps the card from plain writes until it is reset, its last session
+    // closes or the module is finalized.
     bool Pending() const { return authenticating != AcosPart::None || open != AcosPart::None; }
 };
 } // namespace QuendrySim

@@ -52,6 +52,13 @@ struct CardRuntime
     ByteVector challenge; // the last GET CHALLENGE, until an authentication uses it
     CardOsSession cardOs;
     AcosSession acos;
+
+    // The card's last session has closed: its login and an ACOS part under way end with it.
+    void LastSessionClosed()
+    {
+        loggedIn.clear();
+        acos = AcosSession{};
+    }
 };
 
 class Module

@@ -186,7 +186,7 @@ CK_RV Module::CloseSession(CK_SESSION_HANDLE handle)
     const bool lastOfSlot = std::none_of(m_sessions.begin(), m_sessions.end(),
                                          [slot](const auto& e) { return e.second.slot == slot; });
     if (lastOfSlot)
-        m_runtime[slot].loggedIn.clear();
+        m_runtime[slot].LastSessionClosed();
     return CKR_OK;
 }
 
@@ -196,7 +196,7 @@ CK_RV Module::CloseAllSessions(CK_SLOT_ID id)
         return CKR_SLOT_ID_INVALID;
     for (auto it = m_sessions.begin(); it != m_sessions.end();)
         it = it->second.slot == id ? m_sessions.erase(it) : std::next(it);
-    m_runtime[id].loggedIn.clear();
+    m_runtime[id].LastSessionClosed();
     return CKR_OK;
 }
 

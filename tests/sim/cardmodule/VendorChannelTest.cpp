@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using SimTest::Hex;
 using SimTest::SlotOfType;
 
@@ -150,4 +152,78 @@ TEST_F(SimVendor, RegisterAnswersFromTheCardSet)
                                                "7:",
                                                "1:"};
     EXPECT_EQ(expected, inputs);
+}
+
+// A renewal's part under way keeps the ACOS card from plain writes until the card's state ends:
+// a reset, the close of the card's last session, or the end of the module.
+TEST_F(SimVendor, APartUnderWayEndsWithTheCardsState)
+{
+    auto reg = module.Vendor<CK_C_Register>("C_Register");
+    auto attribute = module.Vendor<CK_C_CardAttribute>("C_CardAttribute");
+    auto closeAll = module.Vendor<CK_RV (*)(CK_SLOT_ID)>("C_CloseAllSessions");
+    const CK_SLOT_ID slot = SlotOfType(1);
+    const auto reopen = [&] { return module.Open(slot); };
+    using Then = std::function<CK_SESSION_HANDLE(CK_SESSION_HANDLE)>;
+    const Then closeLast = [&](CK_SESSION_HANDLE session)
+    {
+        module.F().C_CloseSession(session);
+        return reopen();
+    };
+    const struct
+    {
+        const char* name;
+        CK_ULONG operation; // the one that starts the part
+        Then then;          // from the part's session to the write's
+        CK_RV write;
+    } cases[] = {
+        {"nothing", 1, [](CK_SESSION_HANDLE session) { return session; }, CKR_DEVICE_ERROR},
+        {"another session stays open", 1,
+         [&](CK_SESSION_HANDLE session)
+         {
+             const CK_SESSION_HANDLE other = reopen();
+             module.F().C_CloseSession(session);
+             return other;
+         },
+         CKR_DEVICE_ERROR},
+        {"reset", 4,
+         [&](CK_SESSION_HANDLE session)
+         {
+             CK_BYTE atr[64];
+             CK_ULONG length = sizeof atr;
+             EXPECT_EQ(CKR_OK, attribute(session, "Reset", atr, &length));
+             return session;
+         },
+         CKR_OK},
+        {"the last session closes", 1, closeLast, CKR_OK},
+        {"the last session closes, encryption part", 4, closeLast, CKR_OK},
+        {"all sessions close", 1,
+         [&](CK_SESSION_HANDLE)
+         {
+             closeAll(slot);
+             return reopen();
+         },
+         CKR_OK},
+        {"the module ends", 1,
+         [&](CK_SESSION_HANDLE)
+         {
+             module.Finalize();
+             module.Initialize();
+             return reopen();
+         },
+         CKR_OK},
+    };
+    std::vector<CK_BYTE> terminal = SimTest::Bytes("00283D000100000000000000AAB57875");
+    std::vector<CK_BYTE> output(2048);
+    std::vector<CK_BYTE> value = {0x30, 0x00};
+    CK_ATTRIBUTE write{CKA_VALUE, value.data(), static_cast<CK_ULONG>(value.size())};
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        CK_SESSION_HANDLE session = reopen();
+        ASSERT_EQ(CKR_OK, reg(session, c.operation, terminal.data(), output.data(), 2048));
+        session = c.then(session);
+        EXPECT_EQ(c.write, module.F().C_SetAttributeValue(
+                               session, module.Find(session, CKO_DATA, "RFU1"), &write, 1));
+        closeAll(slot);
+    }
 }
