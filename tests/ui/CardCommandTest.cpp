@@ -314,7 +314,7 @@ TEST_F(CardCommandTest, CardThatCannotBeReachedEndsTheCommandSilently)
         if (c.failing == nullptr)
             cards.slots[0].card.reset();
         else
-            cards.faults.push_back({c.failing, 0x30, 0, 1, 0});
+            cards.faults.push_back({c.failing, 0x30, 0, 1});
         cards.dialog = {DialogAnswer::Enter({"123456", "135790"})};
         SaveCards();
         Press(ID_CHANGE_SIG_PIN);

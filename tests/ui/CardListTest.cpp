@@ -71,12 +71,11 @@ protected:
         return rows;
     }
 
-    // Opens the window on these cards while the worker's slot list takes that long.
-    void OpenDuringASlowRefresh(const std::vector<int>& types, int delayMs)
+    // Opens the window on these cards while the worker's slot list is held.
+    void OpenDuringAHeldRefresh(const std::vector<int>& types)
     {
         KeepCardTypes(types);
-        cards.faults.push_back({"C_GetSlotList", std::nullopt, 0, 1, delayMs});
-        SaveCards();
+        HoldNextCall("C_GetSlotList");
         OpenFrame(false);
         ASSERT_TRUE(GuiTest::WaitUntil([this] { return frame->IsRefreshing(); }));
     }
@@ -173,7 +172,7 @@ TEST_F(CardListTest, CardOfNoKnownTypeShowsItsLabel)
 TEST_F(CardListTest, CardWhoseSessionFailsIsMissing)
 {
     KeepCardTypes({0, 3, 4});
-    cards.faults.push_back({"C_OpenSession", 0x30, 1, 1, 0}); // the second card's session
+    cards.faults.push_back({"C_OpenSession", 0x30, 1, 1}); // the second card's session
     SaveCards();
     OpenFrame();
     wxListCtrl* list = frame->CardList();
@@ -199,7 +198,7 @@ TEST_F(CardListTest, NoCardsLeavesEveryControlEnabledAndReloadReadsTheCardsAgain
 
 TEST_F(CardListTest, SlowRefreshDisablesEverythingAndShowsThePleaseWaitBox)
 {
-    ASSERT_NO_FATAL_FAILURE(OpenDuringASlowRefresh({0, 1}, 1500));
+    ASSERT_NO_FATAL_FAILURE(OpenDuringAHeldRefresh({0, 1}));
     EXPECT_FALSE(frame->IsEnabled());
     EXPECT_EQ(ControlsNotIn(false), std::vector<int>{});
     EXPECT_TRUE(frame->PleaseWaitBox()->IsShown());
@@ -218,6 +217,7 @@ TEST_F(CardListTest, SlowRefreshDisablesEverythingAndShowsThePleaseWaitBox)
     frame->EnableControls(true);
     EXPECT_FALSE(frame->IsEnabled());
 
+    OpenGate();
     ASSERT_TRUE(WaitForRefresh());
     EXPECT_TRUE(frame->IsEnabled());
     EXPECT_FALSE(frame->PleaseWaitBox()->IsShown());
@@ -228,8 +228,8 @@ TEST_F(CardListTest, SlowRefreshDisablesEverythingAndShowsThePleaseWaitBox)
 
 TEST_F(CardListTest, ClosingDuringARefreshJoinsTheWorkerBeforeTheModuleIsUnloaded)
 {
-    ASSERT_NO_FATAL_FAILURE(OpenDuringASlowRefresh({0}, 1000));
-    CloseFrame();
+    ASSERT_NO_FATAL_FAILURE(OpenDuringAHeldRefresh({0}));
+    CloseFrame(); // opens the gate: the worker goes on while the window waits for it
     ASSERT_GT(CallCount(), 0u);
     EXPECT_EQ(sim.Calls().back().function, "C_Finalize");
     EXPECT_EQ(CallsOf("C_Finalize"), 2); // the worker's reload, then the window's end
@@ -258,7 +258,7 @@ TEST_F(CardListTest, CardWhoseInformationCannotBeReadShowsItsLabelAndNoMark)
     KeepCardTypes({0});
     cards.slots[0].card->label = "Labelled card";
     // The slot list reads the token information first, the card information second.
-    cards.faults.push_back({"C_GetTokenInfo", 0x30, 1, 1, 0});
+    cards.faults.push_back({"C_GetTokenInfo", 0x30, 1, 1});
     SaveCards();
     OpenFrame();
     wxListCtrl* list = frame->CardList();

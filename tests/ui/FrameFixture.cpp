@@ -2,6 +2,14 @@
 
 #include "ui/WindowIds.h"
 
+#include <filesystem>
+#include <fstream>
+
+namespace
+{
+const char* const GateFile = "gate";
+} // namespace
+
 void FrameFixture::SetUp()
 {
     registry = std::make_unique<GuiTest::RegistryFixture>();
@@ -35,6 +43,23 @@ void FrameFixture::KeepCardTypes(const std::vector<int>& types)
     SaveCards();
 }
 
+void FrameFixture::HoldNextCall(const std::string& function)
+{
+    // A gate opened earlier that no call took would let this call through at once.
+    std::filesystem::remove(sim.Folder() + "/" + GateFile);
+    QuendrySim::Fault fault;
+    fault.function = function;
+    fault.times = 1;
+    fault.gate = GateFile;
+    cards.faults.push_back(fault);
+    SaveCards();
+}
+
+void FrameFixture::OpenGate()
+{
+    std::ofstream{sim.Folder() + "/" + GateFile};
+}
+
 MainFrame* FrameFixture::OpenFrame(bool waitForCards)
 {
     frame = new MainFrame();
@@ -56,6 +81,7 @@ void FrameFixture::CloseFrame()
 {
     if (frame == nullptr)
         return;
+    OpenGate(); // the window waits for a worker held at the gate
     delete frame;
     frame = nullptr;
 }

@@ -21,6 +21,11 @@ protected:
     void SaveCards();
     // Keeps only the cards of these types, in this order of slots.
     void KeepCardTypes(const std::vector<int>& types);
+    // Holds the next call of the function in the module until OpenGate (CloseFrame opens it
+    // too), so a state such as "during a refresh" lasts as long as the test needs. The call must
+    // be a worker's: the module stays locked meanwhile, and the test's own thread opens the gate.
+    void HoldNextCall(const std::string& function);
+    void OpenGate();
 
     // Opens the window and waits until the start-up refresh is done.
     MainFrame* OpenFrame(bool waitForCards = true);

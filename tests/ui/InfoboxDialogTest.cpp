@@ -203,7 +203,7 @@ TEST_F(InfoboxDialogTest, ToggleStoresTheEntryWithItsPrivateFlagTurnedOver)
             }
             // A card that refuses the write changes nothing, on the card or on screen.
             cards = sim.Load();
-            cards.faults.push_back({"C_SetAttributeValue", 6, 0, 1, 0});
+            cards.faults.push_back({"C_SetAttributeValue", 6, 0, 1});
             SaveCards();
             const ByteVector before = CardObject(1, "INFOBOX").value;
             GuiTest::Click(&box, ID_INFOBOX_TOGGLE);

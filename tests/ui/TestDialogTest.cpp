@@ -215,7 +215,7 @@ TEST_F(TestDialogTest, FailuresAreShownAndTheDialogStaysOpenForTheNextTry)
                           if (c.cancelPin)
                               cards.dialog = {DialogAnswer::Cancel()};
                           if (c.failing != nullptr)
-                              cards.faults.push_back({c.failing, 0x30, 0, 1, 0});
+                              cards.faults.push_back({c.failing, 0x30, 0, 1});
                           SaveCards();
                           dialog.TestText()->SetValue(c.text ? wxString(c.text) : defaultText);
                           Click(&dialog, c.button);

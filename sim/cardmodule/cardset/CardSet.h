@@ -133,7 +133,9 @@ struct Fault
     std::optional<Code> rv;
     int skip = 0;
     std::optional<int> times;
-    int delayMs = 0;
+    // Holds each matching call until this file exists (relative to the card set's folder), then
+    // removes it. The initialiser lets a brace list that stops before it build without warning.
+    std::string gate{};
 };
 
 struct CardSet

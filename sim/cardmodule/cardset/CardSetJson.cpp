@@ -285,7 +285,7 @@ Fault ReadFault(Reader& reader, const Json& json)
     fault.skip = reader.Int(json, "skip", 0);
     if (json.HasMember("times"))
         fault.times = reader.Int(json, "times", 1);
-    fault.delayMs = reader.Int(json, "delay_ms", 0);
+    fault.gate = reader.Text(json, "gate");
     return fault;
 }
 
@@ -498,7 +498,7 @@ void WriteFault(Writer& writer, const Fault& fault)
     IntMember(writer, "skip", fault.skip);
     if (fault.times)
         IntMember(writer, "times", *fault.times);
-    IntMember(writer, "delay_ms", fault.delayMs);
+    OptionalText(writer, "gate", fault.gate);
     writer.EndObject();
 }
 } // namespace

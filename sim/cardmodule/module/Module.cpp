@@ -32,6 +32,14 @@ std::string LogPathFor(const std::string& cardSetPath, const std::string& member
         path = std::filesystem::path(cardSetPath).parent_path() / path;
     return path.string();
 }
+
+// Waits until the gate file exists and takes it away again: each file lets one call through.
+void PassGate(const std::filesystem::path& gate)
+{
+    std::error_code error;
+    while (!std::filesystem::remove(gate, error))
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
 } // namespace
 
 Module& TheModule()
@@ -131,15 +139,18 @@ CK_RV Module::ApplyFaults(const char* function)
             Save();
             return CKR_OK;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(fault->delayMs));
-        std::optional<CK_RV> rv = fault->rv;
+        const Fault applied = *fault;
         if (fault->times)
         {
             if (--*fault->times <= 0)
                 m_set.faults.erase(fault);
             Save();
         }
-        return rv.value_or(CKR_OK);
+        // Counted before the call waits, so the file shows a held call. It keeps the lock, as a
+        // slow card would keep every other call waiting.
+        if (!applied.gate.empty())
+            PassGate(std::filesystem::path(m_path).parent_path() / applied.gate);
+        return applied.rv.value_or(CKR_OK);
     }
     return CKR_OK;
 }

@@ -38,7 +38,7 @@ TEST(SimCardSet, WritingAndParsingKeepEverything)
     fault.rv = 6;
     fault.skip = 2;
     fault.times = 1;
-    fault.delayMs = 5;
+    fault.gate = "go";
     set.faults = {fault};
     set.slots[0].card->objects[0].attributes[0x121] = std::nullopt;
     set.slots[0].card->objects[0].attributes[0x3] = ByteVector{0x41};

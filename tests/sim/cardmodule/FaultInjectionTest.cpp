@@ -5,11 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <linux/capability.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <thread>
 #include <unistd.h>
 
 using QuendrySim::CardSet;
@@ -29,15 +32,13 @@ void AddFault(const SimEnvironment& env, Fault fault)
     ASSERT_TRUE(env.Save(set));
 }
 
-Fault MakeFault(const char* function, std::optional<CK_RV> rv, int skip, std::optional<int> times,
-                int delayMs = 0)
+Fault MakeFault(const char* function, std::optional<CK_RV> rv, int skip, std::optional<int> times)
 {
     Fault fault;
     fault.function = function;
     fault.rv = rv;
     fault.skip = skip;
     fault.times = times;
-    fault.delayMs = delayMs;
     return fault;
 }
 
@@ -282,12 +283,23 @@ TEST(SimFaults, WriteTheFileDoesNotTakeIsUndoneInMemory)
     }
 }
 
-TEST_F(SimFaultsLoaded, SlowAnswerStillAnswers)
+TEST_F(SimFaultsLoaded, HeldCallGoesOnOnceItsGateIsMade)
 {
-    AddFault(env, MakeFault("C_GetSlotList", std::nullopt, 0, 1, 200));
+    Fault fault = MakeFault("C_GetSlotList", std::nullopt, 0, 1);
+    fault.gate = "open";
+    AddFault(env, fault);
     CK_ULONG count = 0;
-    EXPECT_EQ(CKR_OK, module.F().C_GetSlotList(CK_TRUE, nullptr, &count));
+    std::thread call([&]
+                     { EXPECT_EQ(CKR_OK, module.F().C_GetSlotList(CK_TRUE, nullptr, &count)); });
+    for (int polls = 0; polls < 2000 && !env.Load().faults.empty(); ++polls)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_TRUE(env.Load().faults.empty()) << "the call has used the fault up";
+    const std::string gate = env.Folder() + "/open";
+    std::ofstream{gate};
+    call.join();
     EXPECT_EQ(9u, count);
+    // Only a call still waiting when the gate was made can have taken it away.
+    EXPECT_FALSE(std::filesystem::exists(gate)) << "the held call took its gate away";
 }
 
 TEST(SimFaults, VariantsReallyLackTheirOmittedFunctions)

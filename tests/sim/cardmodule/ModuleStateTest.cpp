@@ -161,7 +161,7 @@ TEST_F(SimModuleFile, ReadersNeverSeeAPartlyWrittenFile)
 {
     // Every passed-over call of a fault is written back at once.
     auto withFault = env.Load();
-    withFault.faults.push_back({"C_GetInfo", std::nullopt, 1000, std::nullopt, 0});
+    withFault.faults.push_back({"C_GetInfo", std::nullopt, 1000, std::nullopt});
     ASSERT_TRUE(env.Save(withFault));
     std::atomic<bool> done{false};
     std::atomic<int> reads{0}, broken{0};
