@@ -259,6 +259,8 @@ Reply RenewalService::Check(const RecordedRequest& request, Sessions& sessions)
         scenario.faults.at(kResource).kind == RenewalFault::Status)
         return Refused(500, "fault");
     run.cardType = document["cardType"].GetInt();
+    // A service with a register finds no card for a number it does not know, the empty one too.
+    const bool known = scenario.holderByCin.empty() || scenario.holderByCin.count(run.cin) > 0;
     const std::string id = sessions.Open(kResource);
     run.steps.push_back(kResource);
     runs[id] = run;
@@ -269,11 +271,11 @@ Reply RenewalService::Check(const RecordedRequest& request, Sessions& sessions)
     writer.Key("sessionid");
     writer.String(id.c_str());
     writer.Key("certUpdateFound");
-    writer.Bool(scenario.certUpdateFound);
+    writer.Bool(known && scenario.certUpdateFound);
     writer.Key("newEncCertFound");
-    writer.Bool(scenario.newEncCert);
+    writer.Bool(known && scenario.newEncCert);
     writer.Key("newSigCertFound");
-    writer.Bool(scenario.newSigCert);
+    writer.Bool(known && scenario.newSigCert);
     writer.EndObject();
     return JsonReply(buffer.GetString());
 }

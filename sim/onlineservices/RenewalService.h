@@ -50,7 +50,9 @@ struct RenewalScenario
     bool newEncCert = true;
     bool newSigCert = true;
     std::string holder = "Quendry Renewed Holder";
-    std::map<std::string, std::string> holderByCin; // these cards keep their holder's name
+    // The register's cards by CIN: they keep their holder's name, and with any named the update
+    // check finds no other card. None named: every card renews in the name of holder.
+    std::map<std::string, std::string> holderByCin;
     // ACOS: the new encryption key pair (PKCS#8; empty: a new one each run), and the key that
     // AcosNoSM certifies (SubjectPublicKeyInfo; empty: AcosNoSM is refused).
     Bytes acosEncryptionKey;

@@ -3,7 +3,8 @@
 // makes a test CA and a server certificate and writes the CA to FOLDER/ca.pem for clients. The
 // renewal service "CertUpdate" answers by itself, with certificates of a CA of its own; a script
 // reply for a call number still comes first. With --zmr it answers the identity-link service
-// from the register scenario in FILE, and renews the cards of its persons in their names.
+// from the register scenario in FILE, and renews the cards of its persons in their names and no
+// other card.
 
 #include "sim/onlineservices/RenewalService.h"
 #include "sim/onlineservices/ScriptFile.h"
@@ -109,7 +110,8 @@ bool LoadZmrScenario(OnlineServicesSim::Server& server, const std::string& path,
                         if (!OnlineServicesSim::ParseZmrScenario(text, scenario, error))
                             return false;
                         OnlineServicesSim::AddZmrService(server, scenario);
-                        // A renewed card keeps its holder, whom the register still finds.
+                        // A renewed card keeps its holder, whom the register still finds; a
+                        // card it does not know has no update.
                         OnlineServicesSim::RenewalScenario renewalScenario;
                         for (const OnlineServicesSim::ZmrPerson& person : scenario.persons)
                             renewalScenario.holderByCin[person.cin] = person.commonName;

@@ -18,6 +18,7 @@ using OnlineServicesSim::Bytes;
 using OnlineServicesSim::HexText;
 
 const std::string kBase = OnlineServicesSim::kBasePath;
+const std::string kCin = "471120240077";
 const Bytes kChipId = {0x5A, 0x0A, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
 const Bytes kRndIcc = {1, 1, 2, 2, 3, 3, 4, 4};
 const Bytes kRndIfd = {0x3B, 0x7D, 0x1E, 0x95, 0xC0, 0xA4, 0xF2, 0x68};
@@ -48,12 +49,17 @@ protected:
         scenario.newSigCert = newSig;
         service->SetScenario(scenario);
         rapidjson::Document answer;
-        EXPECT_EQ(200, Post("CertUpdate",
-                            R"({"cardType": 7, "cin": "471120240077", "csn": "1049",
-                                "encSerial": "1", "sigSerial": "2"})",
-                            answer));
+        EXPECT_EQ(200, Check(kCin, answer));
         EXPECT_TRUE(answer["newSigCertFound"].GetBool() == newSig);
         return answer["sessionid"].GetString();
+    }
+    // The update check of the CardOS card with that card identification number.
+    int Check(const std::string& cin, rapidjson::Document& answer)
+    {
+        return Post("CertUpdate",
+                    R"({"cardType": 7, "cin": ")" + cin +
+                        R"(", "csn": "1049", "encSerial": "1", "sigSerial": "2"})",
+                    answer);
     }
     int Step(const std::string& session, const std::string& step, const std::string& body,
              rapidjson::Document& answer)
@@ -100,6 +106,36 @@ TEST_F(RenewalServiceTest, StepsOutOfOrderOrOfAnotherRunAreRefused)
     for (const auto& c : cases)
         EXPECT_EQ(Step(c.session, c.step, Cardos0Body(), answer), c.status) << c.step;
     EXPECT_EQ(Step(Open(false), "Cardos0a", Cardos0Body(), answer), 200);
+}
+
+// A server with a register of cards finds no update for a number it does not know, the empty
+// one that a failed read of the card sends included; one without renews any card.
+TEST_F(RenewalServiceTest, WithARegisterOnlyItsCardsHaveAnUpdate)
+{
+    const struct
+    {
+        const char* name;
+        bool registered;
+        std::string cin;
+        bool found;
+    } cases[] = {
+        {"no register", false, "999999999999", true},
+        {"a registered card", true, kCin, true},
+        {"another card", true, "999999999999", false},
+        {"no number", true, "", false},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        OnlineServicesSim::RenewalScenario scenario;
+        if (c.registered)
+            scenario.holderByCin[kCin] = "Registered Holder";
+        service->SetScenario(scenario);
+        rapidjson::Document answer;
+        ASSERT_EQ(Check(c.cin, answer), 200);
+        for (const char* member : {"certUpdateFound", "newEncCertFound", "newSigCertFound"})
+            EXPECT_EQ(answer[member].GetBool(), c.found) << member;
+    }
 }
 
 // The server knows the terminal challenge and its card's files: the version record and which
