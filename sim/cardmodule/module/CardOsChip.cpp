@@ -81,8 +81,8 @@ uint16_t CheckHeader(const ByteVector& command, unsigned char p1, unsigned char 
 {
     if (command[2] != p1 || command[3] != p2)
         return kWrongParameters;
-    const size_t length = 5 + (command.size() > 4 ? command[4] : 0) + (withLe ? 1 : 0);
-    if (command.size() < 5 || command.size() != length || (withLe && command.back() != 0x00))
+    if (command.size() < 5 || command.size() != 5u + command[4] + (withLe ? 1 : 0) ||
+        (withLe && command.back() != 0x00))
         return kWrongLength;
     return kOk;
 }
