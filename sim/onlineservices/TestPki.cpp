@@ -95,6 +95,15 @@ bool MakeTestPki(const std::string& caName, TestPki& pki, const std::string& ser
     return pki.serverCertificate != nullptr;
 }
 
+bool MakeRsaCa(const std::string& caName, TestPki& pki)
+{
+    pki.caKey.reset(EVP_RSA_gen(2048));
+    if (!pki.caKey)
+        return false;
+    pki.caCertificate = MakeCa(pki.caKey.get(), caName);
+    return pki.caCertificate != nullptr;
+}
+
 std::string CertificatePem(X509* certificate)
 {
     BioPtr bio(BIO_new(BIO_s_mem()));

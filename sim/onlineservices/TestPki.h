@@ -42,6 +42,10 @@ constexpr const char* kLoopbackNames = "DNS:localhost,IP:127.0.0.1";
 bool MakeTestPki(const std::string& caName, TestPki& pki,
                  const std::string& serverNames = kLoopbackNames);
 
+// A CA alone, with an RSA key, so what it issues is signed sha256WithRSAEncryption as a card
+// issuer's certificates are.
+bool MakeRsaCa(const std::string& caName, TestPki& pki);
+
 std::string CertificatePem(X509* certificate);
 std::string PrivateKeyPem(EVP_PKEY* key);
 bool WriteTextFile(const std::string& path, const std::string& text);

@@ -21,7 +21,7 @@ protected:
     static void SetUpTestSuite()
     {
         pki = std::make_unique<OnlineServicesSim::TestPki>();
-        ASSERT_TRUE(OnlineServicesSim::MakeTestPki("Quendry Renewal CA", *pki));
+        ASSERT_TRUE(OnlineServicesSim::MakeRsaCa("Quendry Renewal CA", *pki));
     }
     static void TearDownTestSuite() { pki.reset(); }
 

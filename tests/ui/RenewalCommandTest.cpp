@@ -76,7 +76,7 @@ protected:
     static void SetUpTestSuite()
     {
         pki = std::make_unique<OnlineServicesSim::TestPki>();
-        ASSERT_TRUE(OnlineServicesSim::MakeTestPki("Quendry Renewal CA", *pki));
+        ASSERT_TRUE(OnlineServicesSim::MakeRsaCa("Quendry Renewal CA", *pki));
         QuendrySim::OpenSslPtr<EVP_PKEY> key(EVP_RSA_gen(1536));
         QuendrySim::OpenSslPtr<PKCS8_PRIV_KEY_INFO> info(EVP_PKEY2PKCS8(key.get()));
         encryptionKey = QuendrySim::Encoded([&](unsigned char** out)

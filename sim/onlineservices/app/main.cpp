@@ -156,7 +156,7 @@ int main(int argc, char** argv)
     if (!arguments.scriptFile.empty() && !LoadScriptFile(server, arguments.scriptFile))
         return 1;
     OnlineServicesSim::TestPki renewalCa;
-    if (!OnlineServicesSim::MakeTestPki("Quendry simulated renewal CA", renewalCa))
+    if (!OnlineServicesSim::MakeRsaCa("Quendry simulated renewal CA", renewalCa))
     {
         std::cerr << "cannot make the renewal CA\n";
         return 1;

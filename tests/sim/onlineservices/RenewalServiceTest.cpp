@@ -28,7 +28,7 @@ class RenewalServiceTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(OnlineServicesSim::MakeTestPki("Renewal Test CA", pki));
+        ASSERT_TRUE(OnlineServicesSim::MakeRsaCa("Renewal Test CA", pki));
         service = std::make_unique<OnlineServicesSim::RenewalService>(pki);
         service->Install(server);
         ASSERT_TRUE(server.StartPlain());
