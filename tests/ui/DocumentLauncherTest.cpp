@@ -26,7 +26,10 @@ void WriteOpener(const ScopedTempFolder& folder, const std::string& body)
 
 TEST(DocumentLauncher, TheOpenerGetsTheFileAndAFileNothingOpensIsLoggedAndReported)
 {
-    const std::string recordArgument = "echo \"$1\" > \"${0%/*}/opened\"";
+    // Written aside and renamed into place, so the file is whole once it exists; the search
+    // path holds only the opener.
+    const std::string recordArgument = "echo \"$1\" > \"${0%/*}/opened.part\" && "
+                                       "/bin/mv \"${0%/*}/opened.part\" \"${0%/*}/opened\"";
     const struct
     {
         const char* name;

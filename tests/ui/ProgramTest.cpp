@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <limits>
 #include <map>
@@ -27,6 +28,15 @@ const std::string Program = std::string(QUENDRY_BINARY_DIR) + "/bin/quendrycards
 std::filesystem::path InstanceFile(const std::filesystem::path& folder)
 {
     return folder / ("QuendryCards-" + std::string(getpwuid(getuid())->pw_name));
+}
+
+// The instance file is created first and then given its owner's process id: only the id shows
+// the check complete.
+bool InstanceFileOwnedBy(const std::filesystem::path& folder, pid_t pid)
+{
+    std::ifstream file(InstanceFile(folder));
+    pid_t owner = 0;
+    return file >> owner && owner == pid;
 }
 
 bool LogFileWritten(const std::filesystem::path& folder)
@@ -110,7 +120,7 @@ TEST_F(ProgramTest, SecondStartOfTheSameUserEndsAtOnce)
 {
     const pid_t first = Start();
     ASSERT_TRUE(GuiTest::WaitUntil(
-        [this] { return std::filesystem::exists(InstanceFile(home.Path())); }, 20000));
+        [this, first] { return InstanceFileOwnedBy(home.Path(), first); }, 20000));
     const pid_t second = Start();
     EXPECT_NE(WaitForExit(second, 20000), -1) << "the second instance keeps running";
     EXPECT_EQ(waitpid(first, nullptr, WNOHANG), 0) << "the first instance ended";
