@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -37,7 +38,17 @@ bool HasSubKeys(const HiveRecord& hive, const std::string& foldedPath);
 std::vector<const KeyRecord*> SubKeys(const HiveRecord& hive, const std::string& foldedPath);
 ValueRecord* FindValue(KeyRecord& key, const std::string& name);
 
-// Lines that are not understood are skipped; sections of another hive are ignored.
-HiveRecord ParseHive(const std::string& text, const std::string& hiveName);
+// A line of the file by its number (1-based; a value continued over lines counts at its first).
+struct NumberedLine
+{
+    size_t number = 0;
+    std::string text;
+};
+
+// Lines that are not understood are skipped and, where unreadable is given, listed there; the
+// values below a section header that cannot be read belong to no key. Sections of another hive
+// are ignored without a word.
+HiveRecord ParseHive(const std::string& text, const std::string& hiveName,
+                     std::vector<NumberedLine>* unreadable = nullptr);
 std::string FormatHive(const HiveRecord& hive, const std::string& hiveName);
 } // namespace platform::regfile

@@ -11,6 +11,7 @@ namespace platform::regfile
 namespace
 {
 constexpr std::string_view kHeader = "Windows Registry Editor Version 5.00";
+constexpr std::string_view kOldHeader = "REGEDIT4";
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::string_view kBlanks = " \t";
 
@@ -48,13 +49,13 @@ bool ContinuesOnNextLine(std::string_view line)
     return !StartsWith(line, ";") && (EndsWith(line, ",\\") || EndsWith(line, ":\\"));
 }
 
-std::vector<std::string> LogicalLines(std::string_view text)
+std::vector<NumberedLine> LogicalLines(std::string_view text)
 {
     if (StartsWith(text, kByteOrderMark))
         text.remove_prefix(kByteOrderMark.size());
-    std::vector<std::string> lines;
-    std::string pending;
-    while (!text.empty())
+    std::vector<NumberedLine> lines;
+    NumberedLine pending;
+    for (size_t number = 1; !text.empty(); ++number)
     {
         const size_t end = std::min(text.find('\n'), text.size());
         std::string_view line = text.substr(0, end);
@@ -62,16 +63,18 @@ std::vector<std::string> LogicalLines(std::string_view text)
         if (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);
         line = Trim(line);
+        if (pending.text.empty())
+            pending.number = number;
         if (ContinuesOnNextLine(line))
         {
-            pending.append(line.substr(0, line.size() - 1));
+            pending.text.append(line.substr(0, line.size() - 1));
             continue;
         }
-        pending.append(line);
+        pending.text.append(line);
         lines.push_back(std::move(pending));
-        pending.clear();
+        pending = NumberedLine();
     }
-    if (!pending.empty())
+    if (!pending.text.empty())
         lines.push_back(std::move(pending));
     return lines;
 }
@@ -220,12 +223,49 @@ KeyRecord* ParseSection(std::string_view line, const std::string& hiveName, Hive
     return &hive[AddKey(hive, SplitKeyPath(path))];
 }
 
+// Lines that carry nothing and need no word.
+bool IsSilent(std::string_view line)
+{
+    return line.empty() || StartsWith(line, ";") || line == kHeader || line == kOldHeader;
+}
+
 void StoreValue(KeyRecord& key, ValueRecord value)
 {
     if (ValueRecord* existing = FindValue(key, value.name))
         *existing = std::move(value);
     else
         key.values.push_back(std::move(value));
+}
+
+// Where the lines below a section header go.
+struct Section
+{
+    KeyRecord* key = nullptr;
+    // Below another hive's section or a broken header nothing is stored and nothing more is
+    // said: the broken header's own warning covers its values.
+    bool quiet = false;
+};
+
+// Reads one line into the hive; false for a line that cannot be read.
+bool ReadLine(const std::string& line, const std::string& hiveName, HiveRecord& hive,
+              Section& section)
+{
+    if (IsSilent(line))
+        return true;
+    if (StartsWith(line, "["))
+    {
+        const bool closed = EndsWith(line, "]");
+        section.key = closed ? ParseSection(line, hiveName, hive) : nullptr;
+        section.quiet = section.key == nullptr;
+        return closed;
+    }
+    if (section.quiet)
+        return true;
+    ValueRecord value;
+    if (section.key == nullptr || !ParseValue(line, value))
+        return false;
+    StoreValue(*section.key, std::move(value));
+    return true;
 }
 
 std::string Quote(const std::string& text)
@@ -366,21 +406,14 @@ ValueRecord* FindValue(KeyRecord& key, const std::string& name)
     return nullptr;
 }
 
-HiveRecord ParseHive(const std::string& text, const std::string& hiveName)
+HiveRecord ParseHive(const std::string& text, const std::string& hiveName,
+                     std::vector<NumberedLine>* unreadable)
 {
     HiveRecord hive = EmptyHive();
-    KeyRecord* section = nullptr;
-    for (const std::string& line : LogicalLines(text))
-    {
-        if (StartsWith(line, "[") && EndsWith(line, "]"))
-        {
-            section = ParseSection(line, hiveName, hive);
-            continue;
-        }
-        ValueRecord value;
-        if (section != nullptr && ParseValue(line, value))
-            StoreValue(*section, std::move(value));
-    }
+    Section section;
+    for (NumberedLine& line : LogicalLines(text))
+        if (!ReadLine(line.text, hiveName, hive, section) && unreadable != nullptr)
+            unreadable->push_back(std::move(line));
     return hive;
 }
 

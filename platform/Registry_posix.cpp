@@ -4,9 +4,12 @@
 #include "platform/RegistryFormat.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <map>
+#include <mutex>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -104,6 +107,26 @@ bool WriteAll(int descriptor, const std::string& text)
     return true;
 }
 
+// Every operation reads the file again, so a file's unreadable lines are told once, not at every
+// read; they are told again once the file has changed.
+void WarnUnreadable(const std::string& path, const std::string& text,
+                    const std::vector<regfile::NumberedLine>& unreadable)
+{
+    static std::mutex mutex;
+    static std::map<std::string, std::string> toldText; // by path
+    const std::lock_guard<std::mutex> lock(mutex);
+    if (unreadable.empty())
+    {
+        toldText.erase(path);
+        return;
+    }
+    if (std::exchange(toldText[path], text) == text)
+        return;
+    for (const regfile::NumberedLine& line : unreadable)
+        std::fprintf(stderr, "%s:%zu: cannot read this line, it is skipped: %s\n", path.c_str(),
+                     line.number, line.text.c_str());
+}
+
 // A missing store is an empty hive; one that exists but cannot be read denies access.
 uint32_t LoadHive(RegistryHive hive, HiveRecord& record)
 {
@@ -111,13 +134,16 @@ uint32_t LoadHive(RegistryHive hive, HiveRecord& record)
     const std::string folder = StoreFolder(hive);
     if (folder.empty())
         return kRegistrySuccess;
-    FileDescriptor file(open(StoreFile(folder, hive).c_str(), O_RDONLY | O_CLOEXEC));
+    const std::string path = StoreFile(folder, hive);
+    FileDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!file.IsOpen())
         return errno == ENOENT || errno == ENOTDIR ? kRegistrySuccess : kRegistryAccessDenied;
     std::string text;
     if (!ReadAll(file.Get(), text))
         return kRegistryAccessDenied;
-    record = regfile::ParseHive(text, HiveName(hive));
+    std::vector<regfile::NumberedLine> unreadable;
+    record = regfile::ParseHive(text, HiveName(hive), &unreadable);
+    WarnUnreadable(path, text, unreadable);
     return kRegistrySuccess;
 }
 
