@@ -40,6 +40,10 @@ bool IdentityOf(const std::string& path, FileIdentity& out)
 
 bool ReadWholeFile(const std::string& path, std::string& out)
 {
+    // A folder opens as a stream of no sensible size.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error))
+        return false;
     std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in)
         return false;

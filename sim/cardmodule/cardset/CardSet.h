@@ -133,8 +133,9 @@ struct Fault
     std::optional<Code> rv;
     int skip = 0;
     std::optional<int> times;
-    // Holds each matching call until this file exists (relative to the card set's folder), then
-    // removes it. The initialiser lets a brace list that stops before it build without warning.
+    // Holds each matching call until this file exists in the card set's folder (a plain name,
+    // no folder part), then removes it. The initialiser lets a brace list that stops before it
+    // build without warning.
     std::string gate{};
 };
 
@@ -151,6 +152,8 @@ struct CardSet
 };
 
 bool ParseCardSet(const std::string& json, CardSet& out);
+// error receives why the text is no card set: the place of a JSON error or the first bad member.
+bool ParseCardSet(const std::string& json, CardSet& out, std::string& error);
 std::string WriteCardSet(const CardSet& set);
 bool LoadCardSet(const std::string& path, CardSet& out);
 // Atomic: written to a temporary file beside the target, then renamed over it.

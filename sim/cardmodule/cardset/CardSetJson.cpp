@@ -3,9 +3,11 @@
 #include "sim/cardmodule/cardset/Hex.h"
 
 #include <rapidjson/document.h>
+#include <rapidjson/error/en.h>
 #include <rapidjson/prettywriter.h>
 #include <rapidjson/stringbuffer.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace QuendrySim
@@ -44,11 +46,20 @@ bool ValueOf(const std::pair<Enum, const char*> (&names)[N], const std::string& 
     return false;
 }
 
-// Reads members leniently where a default makes sense and remembers any malformed value.
+// Reads members leniently where a default makes sense and remembers any malformed value, with
+// the first one's name so that a hand-edited card set can be put right.
 class Reader
 {
 public:
     bool ok = true;
+    std::string error;
+
+    void Refuse(const char* name, const char* reason)
+    {
+        if (ok)
+            error = std::string("member \"") + name + "\": " + reason;
+        ok = false;
+    }
 
     std::string Text(const Json& object, const char* name, const std::string& fallback = "")
     {
@@ -56,7 +67,7 @@ public:
         if (member == object.MemberEnd() || member->value.IsNull())
             return fallback;
         if (!member->value.IsString())
-            return Fail(fallback);
+            return Fail(name, "must be a text", fallback);
         return std::string(member->value.GetString(), member->value.GetStringLength());
     }
 
@@ -65,7 +76,8 @@ public:
         auto member = object.FindMember(name);
         if (member == object.MemberEnd())
             return fallback;
-        return member->value.IsInt() ? member->value.GetInt() : Fail(fallback);
+        return member->value.IsInt() ? member->value.GetInt()
+                                     : Fail(name, "must be a whole number", fallback);
     }
 
     bool Bool(const Json& object, const char* name, bool fallback)
@@ -73,7 +85,8 @@ public:
         auto member = object.FindMember(name);
         if (member == object.MemberEnd())
             return fallback;
-        return member->value.IsBool() ? member->value.GetBool() : Fail(fallback);
+        return member->value.IsBool() ? member->value.GetBool()
+                                      : Fail(name, "must be true or false", fallback);
     }
 
     // A number or a text such as "0x80000001".
@@ -82,10 +95,10 @@ public:
         auto member = object.FindMember(name);
         if (member == object.MemberEnd() || member->value.IsNull())
             return std::nullopt;
-        return ParseCode(member->value);
+        return ParseCode(member->value, name);
     }
 
-    std::optional<Code> ParseCode(const Json& value)
+    std::optional<Code> ParseCode(const Json& value, const char* name)
     {
         if (value.IsUint64())
             return static_cast<Code>(value.GetUint64());
@@ -96,17 +109,20 @@ public:
             if (end != value.GetString() && *end == '\0')
                 return code;
         }
-        ok = false;
+        Refuse(name, "must be a number or a text such as \"0x80000001\"");
         return std::nullopt;
     }
 
-    ByteVector Bytes(const Json& object, const char* name) { return HexBytes(Text(object, name)); }
+    ByteVector Bytes(const Json& object, const char* name)
+    {
+        return HexBytes(Text(object, name), name);
+    }
 
-    ByteVector HexBytes(const std::string& text)
+    ByteVector HexBytes(const std::string& text, const char* name)
     {
         ByteVector bytes;
         if (!FromHex(text, bytes))
-            ok = false;
+            Refuse(name, "must be hex digits in pairs");
         return bytes;
     }
 
@@ -117,14 +133,14 @@ public:
             return nullptr;
         if (member->value.IsArray())
             return &member->value;
-        ok = false;
+        Refuse(name, "must be a list");
         return nullptr;
     }
 
 private:
-    template <typename T> T Fail(T fallback)
+    template <typename T> T Fail(const char* name, const char* reason, T fallback)
     {
-        ok = false;
+        Refuse(name, reason);
         return fallback;
     }
 };
@@ -150,20 +166,20 @@ void ReadRawAttributes(Reader& reader, const Json& json, CardObject& object)
         return;
     if (!member->value.IsObject())
     {
-        reader.ok = false;
+        reader.Refuse("attributes", "must be an object");
         return;
     }
     for (const auto& entry : member->value.GetObject())
     {
-        std::optional<Code> type = reader.ParseCode(entry.name);
+        std::optional<Code> type = reader.ParseCode(entry.name, "attributes");
         if (!type)
             continue;
         if (entry.value.IsNull())
             object.attributes[*type] = std::nullopt;
         else if (entry.value.IsString())
-            object.attributes[*type] = reader.HexBytes(entry.value.GetString());
+            object.attributes[*type] = reader.HexBytes(entry.value.GetString(), "attributes");
         else
-            reader.ok = false;
+            reader.Refuse("attributes", "values must be hex texts or null");
     }
 }
 
@@ -171,13 +187,13 @@ CardObject ReadObject(Reader& reader, const Json& json)
 {
     CardObject object;
     if (!ValueOf(kClassNames, reader.Text(json, "class", "data"), object.objectClass))
-        reader.ok = false;
+        reader.Refuse("class", "is not a known object class");
     object.label = reader.Text(json, "label");
     object.id = reader.Bytes(json, "id");
     object.isPrivate = reader.Bool(json, "private", false);
     object.value = reader.Bytes(json, "value");
     if (!ValueOf(kKeyTypeNames, reader.Text(json, "key_type", "none"), object.keyType))
-        reader.ok = false;
+        reader.Refuse("key_type", "is not a known key type");
     object.key = reader.Bytes(json, "key");
     object.pin = reader.Text(json, "pin");
     object.writePin = reader.Text(json, "write_pin");
@@ -196,8 +212,8 @@ CardFile ReadFile(Reader& reader, const Json& json)
     {
         file.isRecordFile = true;
         for (const auto& record : records->GetArray())
-            file.records.push_back(record.IsString() ? reader.HexBytes(record.GetString())
-                                                     : ByteVector{});
+            file.records.push_back(
+                record.IsString() ? reader.HexBytes(record.GetString(), "records") : ByteVector{});
     }
     return file;
 }
@@ -212,7 +228,7 @@ std::vector<T> ReadList(Reader& reader, const Json& json, const char* name, Read
             if (item.IsObject())
                 items.push_back(readOne(reader, item));
             else
-                reader.ok = false;
+                reader.Refuse(name, "each entry must be an object");
         }
     return items;
 }
@@ -286,7 +302,22 @@ Fault ReadFault(Reader& reader, const Json& json)
     if (json.HasMember("times"))
         fault.times = reader.Int(json, "times", 1);
     fault.gate = reader.Text(json, "gate");
+    // The module removes the gate once it is there, so it may name only a file beside the card set.
+    if (fault.gate.find_first_of("/\\") != std::string::npos || fault.gate == "." ||
+        fault.gate == "..")
+        reader.Refuse("gate", "must be a file name in the card set's folder");
     return fault;
+}
+
+// "line L, column C" of a byte offset, both counted from 1, as an editor shows them.
+std::string PlaceOf(const std::string& text, size_t offset)
+{
+    const std::string before = text.substr(0, offset);
+    const size_t lineEnd = before.rfind('\n');
+    const size_t column =
+        lineEnd == std::string::npos ? before.size() : before.size() - lineEnd - 1;
+    const auto line = std::count(before.begin(), before.end(), '\n');
+    return "line " + std::to_string(line + 1) + ", column " + std::to_string(column + 1);
 }
 
 // Writing.
@@ -505,10 +536,25 @@ void WriteFault(Writer& writer, const Fault& fault)
 
 bool ParseCardSet(const std::string& json, CardSet& out)
 {
+    std::string ignored;
+    return ParseCardSet(json, out, ignored);
+}
+
+bool ParseCardSet(const std::string& json, CardSet& out, std::string& error)
+{
     rapidjson::Document document;
     document.Parse(json.c_str(), json.size());
-    if (document.HasParseError() || !document.IsObject())
+    if (document.HasParseError())
+    {
+        error = PlaceOf(json, document.GetErrorOffset()) + ": " +
+                rapidjson::GetParseError_En(document.GetParseError());
         return false;
+    }
+    if (!document.IsObject())
+    {
+        error = "the card set must be a JSON object";
+        return false;
+    }
     Reader reader;
     CardSet set;
     set.log = reader.Text(document, "log");
@@ -517,7 +563,10 @@ bool ParseCardSet(const std::string& json, CardSet& out)
     set.faults = ReadList<Fault>(reader, document, "faults", ReadFault);
     set.slots = ReadList<Slot>(reader, document, "slots", ReadSlot);
     if (!reader.ok)
+    {
+        error = reader.error;
         return false;
+    }
     out = std::move(set);
     return true;
 }

@@ -3,11 +3,14 @@
 #include "sim/cardmodule/cardset/AtomicFile.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <system_error>
 #include <thread>
 
 namespace QuendrySim
@@ -39,6 +42,15 @@ void PassGate(const std::filesystem::path& gate)
     std::error_code error;
     while (!std::filesystem::remove(gate, error))
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
+
+// The program above shows only an empty card list, so the one who edited the file learns here
+// what is wrong with it. The reason never holds the file's content.
+CK_RV CannotLoad(const std::string& path, const std::string& reason)
+{
+    std::fprintf(stderr, "quendry sim card module: cannot load the card set %s: %s\n", path.c_str(),
+                 reason.c_str());
+    return CKR_GENERAL_ERROR;
 }
 } // namespace
 
@@ -109,15 +121,16 @@ CK_RV Module::RefreshFromDisk()
         return CKR_OK;
     FileIdentity identity;
     if (!IdentityOf(m_path, identity))
-        return CKR_GENERAL_ERROR;
+        return CannotLoad(m_path, std::generic_category().message(errno));
     if (identity == m_lastFile)
         return CKR_OK;
     std::string bytes;
     if (!ReadWholeFile(m_path, bytes))
-        return CKR_GENERAL_ERROR;
+        return CannotLoad(m_path, "the file cannot be read");
     CardSet fresh;
-    if (!ParseCardSet(bytes, fresh))
-        return CKR_GENERAL_ERROR;
+    std::string error;
+    if (!ParseCardSet(bytes, fresh, error))
+        return CannotLoad(m_path, error);
     m_set = std::move(fresh);
     m_saved = m_set;
     // Taken before the read: a change in between shows as yet another file at the next call.
