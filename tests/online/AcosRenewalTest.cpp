@@ -52,14 +52,8 @@ protected:
                 return i2d_PKCS8_PRIV_KEY_INFO(info.get(), out);
             });
     }
-    void SetUp() override
-    {
-        RenewalFixture::SetUp();
-        setenv("QUENDRY_REGISTRY_DIR", env.Folder().c_str(), 1);
-    }
     void TearDown() override
     {
-        unsetenv("QUENDRY_REGISTRY_DIR");
         unsetenv("QUENDRY_SIM_ACOS_CP");
         RenewalFixture::TearDown();
     }

@@ -32,11 +32,14 @@ protected:
         service->Install(server);
         ASSERT_TRUE(server.StartPlain());
         OnlineServicesClient::SetBaseAddressForTesting(server.BaseUrl());
+        // The ACOS renewal reads its registry setting from the test's own store.
+        setenv("QUENDRY_REGISTRY_DIR", env.Folder().c_str(), 1);
         original = env.Load();
         Start();
     }
     void TearDown() override
     {
+        unsetenv("QUENDRY_REGISTRY_DIR");
         OnlineServicesClient::SetBaseAddressForTesting("");
         SimCards::TearDown();
     }

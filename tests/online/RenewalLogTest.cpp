@@ -145,15 +145,8 @@ protected:
     void SetUp() override
     {
         RenewalFixture::SetUp();
-        // The ACOS run reads its CP setting; the test's own registry answers.
-        setenv("QUENDRY_REGISTRY_DIR", env.Folder().c_str(), 1);
         ASSERT_TRUE(recorder.Start(server.BaseUrl()));
         OnlineServicesClient::SetBaseAddressForTesting(recorder.BaseUrl());
-    }
-    void TearDown() override
-    {
-        unsetenv("QUENDRY_REGISTRY_DIR");
-        RenewalFixture::TearDown();
     }
 
     AnswerRecorder recorder;

@@ -51,14 +51,12 @@ bool ValueOf(const std::pair<Enum, const char*> (&names)[N], const std::string& 
 class Reader
 {
 public:
-    bool ok = true;
-    std::string error;
+    std::string error; // the first malformed member; empty while all are well
 
     void Refuse(const char* name, const char* reason)
     {
-        if (ok)
+        if (error.empty())
             error = std::string("member \"") + name + "\": " + reason;
-        ok = false;
     }
 
     std::string Text(const Json& object, const char* name, const std::string& fallback = "")
@@ -562,7 +560,7 @@ bool ParseCardSet(const std::string& json, CardSet& out, std::string& error)
     set.dialog = ReadList<DialogAnswer>(reader, document, "dialog", ReadDialogAnswer);
     set.faults = ReadList<Fault>(reader, document, "faults", ReadFault);
     set.slots = ReadList<Slot>(reader, document, "slots", ReadSlot);
-    if (!reader.ok)
+    if (!reader.error.empty())
     {
         error = reader.error;
         return false;

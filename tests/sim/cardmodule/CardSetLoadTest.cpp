@@ -10,90 +10,67 @@
 
 using QuendrySim::SimEnvironment;
 
-namespace
-{
-// C_Initialize on the card set as it is on disk; errors receives what the module wrote meanwhile.
-CK_RV InitializeCapturingErrors(std::string& errors)
-{
-    SimTest::LoadedModule module;
-    if (!module.Load())
-        return CKR_FUNCTION_FAILED;
-    testing::internal::CaptureStderr();
-    const CK_RV rv = module.Initialize();
-    errors = testing::internal::GetCapturedStderr();
-    if (rv == CKR_OK)
-        module.Finalize();
-    return rv;
-}
-} // namespace
-
-TEST(SimCardSetLoad, GateWithAFolderPartIsRefusedAndRemovesNothing)
+TEST(SimCardSetLoad, CardSetThatCannotBeLoadedSaysWhyAndRemovesNothing)
 {
     SimEnvironment env;
     ASSERT_TRUE(env.Ready());
-    std::filesystem::create_directory(env.Folder() + "/sub");
+    const QuendrySim::CardSet original = env.Load();
     const std::string outside = env.Folder() + "-outside";
-    const std::string inside = env.Folder() + "/";
+    const std::string sub = env.Folder() + "/sub";
+    std::filesystem::create_directory(sub);
+    const std::string gateRefused = "member \"gate\": must be a file name in the card set's folder";
     struct Row
     {
-        std::string gate;
-        std::string target; // a real file where the gate points, or none
+        std::string text;   // the card set; "-": no file at all; "/": a folder in its place
+        std::string gate;   // not empty: the generated card set with one fault held at this gate
+        std::string target; // a real file where the gate points, which must stay
+        std::string reason;
     } const rows[] = {
-        {outside, outside},
-        {"../" + std::filesystem::path(outside).filename().string(), outside},
-        {"sub/go", inside + "sub/go"},
-        {"sub\\go", inside + "sub\\go"},
-        {".", ""},
-        {"..", ""},
+        {"{\n  \"log\": \"calls.log\"\n  \"slots\": []\n}\n", "", "",
+         "line 3, column 3: Missing a comma or '}' after an object member."},
+        {"{\"faults\": [{\"function\": \"C_Sign\", \"rv\": \"six\"}]}", "", "", "member \"rv\""},
+        {"-", "", "", "No such file or directory"},
+        {"/", "", "", "the file cannot be read"},
+        {"", outside, outside, gateRefused},
+        {"", "../" + std::filesystem::path(outside).filename().string(), outside, gateRefused},
+        {"", "sub/go", sub + "/go", gateRefused},
+        {"", "sub\\go", env.Folder() + "/sub\\go", gateRefused},
+        // A gate naming a folder would hold its call for ever: a call never made carries these.
+        {"", ".", "", gateRefused},
+        {"", "..", "", gateRefused},
     };
     for (const Row& row : rows)
     {
-        SCOPED_TRACE(row.gate);
-        if (!row.target.empty())
-            std::ofstream{row.target};
-        auto set = env.Load();
-        // A gate naming a folder would hold its call for ever, so a call never made carries it.
-        set.faults = {
-            {row.target.empty() ? "C_Sign" : "C_Initialize", std::nullopt, 0, 1, row.gate}};
-        ASSERT_TRUE(env.Save(set));
-        std::string errors;
-        EXPECT_EQ(CKR_GENERAL_ERROR, InitializeCapturingErrors(errors));
+        SCOPED_TRACE(row.reason + " " + row.gate);
+        std::filesystem::remove_all(env.CardSetPath());
+        if (!row.gate.empty())
+        {
+            QuendrySim::CardSet set = original;
+            const char* held = row.target.empty() ? "C_Sign" : "C_Initialize";
+            set.faults = {{held, std::nullopt, 0, 1, row.gate}};
+            ASSERT_TRUE(env.Save(set));
+            if (!row.target.empty())
+                std::ofstream{row.target};
+        }
+        else if (row.text == "/")
+            std::filesystem::create_directory(env.CardSetPath());
+        else if (row.text != "-")
+            std::ofstream(env.CardSetPath()) << row.text;
+
+        SimTest::LoadedModule module;
+        ASSERT_TRUE(module.Load());
+        testing::internal::CaptureStderr();
+        const CK_RV rv = module.Initialize();
+        const std::string errors = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(CKR_GENERAL_ERROR, rv);
+        if (rv == CKR_OK)
+            module.Finalize();
+        EXPECT_NE(std::string::npos, errors.find(env.CardSetPath())) << errors;
+        EXPECT_NE(std::string::npos, errors.find(row.reason)) << errors;
+        EXPECT_EQ(1, std::count(errors.begin(), errors.end(), '\n')) << "one line: " << errors;
         if (!row.target.empty())
         {
             EXPECT_TRUE(std::filesystem::remove(row.target)) << "the gate's target is still there";
         }
-    }
-}
-
-TEST(SimCardSetLoad, CardSetThatCannotBeLoadedSaysWhyOnStandardError)
-{
-    struct Row
-    {
-        const char* text; // nullptr: no file at all; "/": a folder in its place
-        const char* reason;
-    } const rows[] = {
-        {"{\n  \"log\": \"calls.log\"\n  \"slots\": []\n}\n",
-         "line 3, column 3: Missing a comma or '}' after an object member."},
-        {"{\"faults\": [{\"function\": \"C_Sign\", \"rv\": \"six\"}]}", "member \"rv\""},
-        {"{\"faults\": [{\"function\": \"C_Sign\", \"gate\": \"../go\"}]}",
-         "member \"gate\": must be a file name in the card set's folder"},
-        {nullptr, "No such file or directory"},
-        {"/", "the file cannot be read"},
-    };
-    for (const Row& row : rows)
-    {
-        SCOPED_TRACE(row.reason);
-        SimEnvironment env;
-        ASSERT_TRUE(env.Ready());
-        std::filesystem::remove(env.CardSetPath());
-        if (row.text && std::string(row.text) == "/")
-            std::filesystem::create_directory(env.CardSetPath());
-        else if (row.text)
-            std::ofstream(env.CardSetPath()) << row.text;
-        std::string errors;
-        EXPECT_EQ(CKR_GENERAL_ERROR, InitializeCapturingErrors(errors));
-        EXPECT_NE(std::string::npos, errors.find(env.CardSetPath())) << errors;
-        EXPECT_NE(std::string::npos, errors.find(row.reason)) << errors;
-        EXPECT_EQ(1, std::count(errors.begin(), errors.end(), '\n')) << "one line: " << errors;
     }
 }
