@@ -170,6 +170,79 @@ TEST(RegistryFormatTest, ListsEveryUnreadableLineByItsNumber)
                           "19: [HKEY_LOCAL_MACHINE\\Software\\Corvane GmbH\\Quendry Client"}));
 }
 
+// Lines 1 to 6, none of them worth a word; line 7 is the first of each case's own.
+const std::string kTop = "Windows Registry Editor Version 5.00\r\n"
+                         "\r\n"
+                         "; settings\r\n"
+                         "[HKEY_LOCAL_MACHINE\\Q]\r\n"
+                         "\"Blob\"=hex:01,\\\r\n"
+                         "  02\r\n";
+
+struct ParseCase
+{
+    const char* name;
+    std::string text;
+    std::vector<std::string> warned; // "number: line"
+    std::vector<std::string> stored; // "key\name" of every value in the hive
+};
+
+// One unreadable line in a readable key: only that line is told, and nothing of it is stored.
+ParseCase BadValue(const char* name, const std::string& line)
+{
+    return ParseCase{name, kTop + line + "\n", {"7: " + line}, {"Q\\Blob"}};
+}
+
+class UnreadableLineTest : public testing::TestWithParam<ParseCase>
+{
+};
+
+TEST_P(UnreadableLineTest, ListsEachUnreadableLineAndStoresNothingOfIt)
+{
+    std::vector<platform::regfile::NumberedLine> unreadable;
+    const platform::regfile::HiveRecord hive =
+        platform::regfile::ParseHive(GetParam().text, "HKEY_LOCAL_MACHINE", &unreadable);
+    std::vector<std::string> warned;
+    for (const auto& line : unreadable)
+        warned.push_back(std::to_string(line.number) + ": " + line.text);
+    std::vector<std::string> stored;
+    for (const auto& [folded, key] : hive)
+        for (const auto& value : key.values)
+            stored.push_back(key.path + "\\" + value.name);
+    EXPECT_EQ(warned, GetParam().warned);
+    EXPECT_EQ(stored, GetParam().stored);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, UnreadableLineTest,
+    testing::Values(
+        BadValue("UnclosedQuote", "\"Language\"=\"de"),
+        BadValue("BadDigit", "\"Language\"=dword:0000000x"),
+        BadValue("NineDigits", "\"Language\"=dword:123456789"),
+        BadValue("BadHexList", "\"Language\"=hex(4):01,234"),
+        BadValue("NoEquals", "\"Language\" dword:00000001"),
+        // A continued value counts at its first line, and the lines after it keep their numbers.
+        ParseCase{"ContinuedValueAndJunk",
+                  kTop + "\"Language\"=hex:01,\\\n  0x\nLanguage is German\n",
+                  {"7: \"Language\"=hex:01,0x", "9: Language is German"},
+                  {"Q\\Blob"}},
+        ParseCase{"ValueBeforeAnyHeader",
+                  "\"Language\"=dword:00000001\n[HKEY_LOCAL_MACHINE\\Q]\n",
+                  {"1: \"Language\"=dword:00000001"},
+                  {}},
+        // Values below a broken header go nowhere, not into the key before it.
+        ParseCase{"BrokenHeader",
+                  kTop + "[HKEY_LOCAL_MACHINE\\Q\\Client\n\"Language\"=dword:00000007\n"
+                         "[HKEY_LOCAL_MACHINE\\Later]\n\"Language\"=dword:00000009\n",
+                  {"7: [HKEY_LOCAL_MACHINE\\Q\\Client"},
+                  {"Later\\Language", "Q\\Blob"}},
+        ParseCase{"ReadableFile",
+                  "REGEDIT4\n\n; comment\n[HKEY_CURRENT_USER\\Other]\n\"Elsewhere\"=dword:zz\n"
+                  "nonsense\n" +
+                      kTop,
+                  {},
+                  {"Q\\Blob"}}),
+    [](const testing::TestParamInfo<ParseCase>& info) { return info.param.name; });
+
 // Every operation reads the file again; a file's text is told about once, and again once changed.
 TEST(RegistryFileWarningTest, TellsEachUnreadableTextOnceWithTheFileAndLine)
 {
