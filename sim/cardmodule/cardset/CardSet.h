@@ -134,8 +134,8 @@ struct Fault
     int skip = 0;
     std::optional<int> times;
     // Holds each matching call until this file exists in the card set's folder (a plain name,
-    // no folder part), then removes it. The initialiser lets a brace list that stops before it
-    // build without warning.
+    // no folder part, not the card set's own), then removes it. The initialiser lets a brace
+    // list that stops before it build without warning.
     std::string gate{};
 };
 
@@ -154,6 +154,9 @@ struct CardSet
 bool ParseCardSet(const std::string& json, CardSet& out);
 // error receives why the text is no card set: the place of a JSON error or the first bad member.
 bool ParseCardSet(const std::string& json, CardSet& out, std::string& error);
+// What only the card set's place tells about its gates: a held call would delete the card set
+// itself, or wait for ever at a folder it cannot take away. error as for ParseCardSet.
+bool CheckGates(const CardSet& set, const std::string& cardSetPath, std::string& error);
 std::string WriteCardSet(const CardSet& set);
 bool LoadCardSet(const std::string& path, CardSet& out);
 // Atomic: written to a temporary file beside the target, then renamed over it.

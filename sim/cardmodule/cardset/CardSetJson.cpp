@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 
 namespace QuendrySim
 {
@@ -304,6 +305,11 @@ Fault ReadFault(Reader& reader, const Json& json)
     if (fault.gate.find_first_of("/\\") != std::string::npos || fault.gate == "." ||
         fault.gate == "..")
         reader.Refuse("gate", "must be a file name in the card set's folder");
+    // No one makes such a file by hand (a NUL even cuts the name short), so the call would wait
+    // for ever.
+    if (std::any_of(fault.gate.begin(), fault.gate.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }))
+        reader.Refuse("gate", "must not hold a control character");
     return fault;
 }
 
@@ -582,6 +588,24 @@ std::string WriteCardSet(const CardSet& set)
     WriteList(writer, "slots", set.slots, WriteSlot);
     writer.EndObject();
     return std::string(buffer.GetString(), buffer.GetSize()) + "\n";
+}
+
+bool CheckGates(const CardSet& set, const std::string& cardSetPath, std::string& error)
+{
+    const std::filesystem::path file(cardSetPath);
+    Reader reader;
+    for (const Fault& fault : set.faults)
+    {
+        if (fault.gate.empty())
+            continue;
+        std::error_code ignored;
+        if (fault.gate == file.filename().string())
+            reader.Refuse("gate", "must not name the card set's own file");
+        else if (std::filesystem::is_directory(file.parent_path() / fault.gate, ignored))
+            reader.Refuse("gate", "must not name a folder");
+    }
+    error = reader.error;
+    return error.empty();
 }
 
 bool LoadCardSet(const std::string& path, CardSet& out)

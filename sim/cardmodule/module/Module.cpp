@@ -12,6 +12,7 @@
 #include <fstream>
 #include <system_error>
 #include <thread>
+#include <unistd.h>
 
 namespace QuendrySim
 {
@@ -37,11 +38,21 @@ std::string LogPathFor(const std::string& cardSetPath, const std::string& member
 }
 
 // Waits until the gate file exists and takes it away again: each file lets one call through.
+// Anything else there, such as a folder made since the load (unlink leaves folders alone), lets
+// the call through and stays, so that no call waits for what it can never take away.
 void PassGate(const std::filesystem::path& gate)
 {
-    std::error_code error;
-    while (!std::filesystem::remove(gate, error))
+    while (unlink(gate.c_str()) != 0)
+    {
+        if (errno != ENOENT)
+        {
+            std::fprintf(stderr,
+                         "quendry sim card module: the gate %s stays (%s); the call goes on\n",
+                         gate.c_str(), std::generic_category().message(errno).c_str());
+            return;
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
 }
 
 // The program above shows only an empty card list, so the one who edited the file learns here
@@ -129,7 +140,7 @@ CK_RV Module::RefreshFromDisk()
         return CannotLoad(m_path, "the file cannot be read");
     CardSet fresh;
     std::string error;
-    if (!ParseCardSet(bytes, fresh, error))
+    if (!ParseCardSet(bytes, fresh, error) || !CheckGates(fresh, m_path, error))
         return CannotLoad(m_path, error);
     m_set = std::move(fresh);
     m_saved = m_set;

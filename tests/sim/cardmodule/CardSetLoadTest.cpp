@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <future>
 
 using QuendrySim::SimEnvironment;
 
@@ -19,10 +21,12 @@ TEST(SimCardSetLoad, CardSetThatCannotBeLoadedSaysWhyAndRemovesNothing)
     const std::string sub = env.Folder() + "/sub";
     std::filesystem::create_directory(sub);
     const std::string gateRefused = "member \"gate\": must be a file name in the card set's folder";
+    const std::string folderRefused = "member \"gate\": must not name a folder";
+    const std::string controlRefused = "member \"gate\": must not hold a control character";
     struct Row
     {
         std::string text;   // the card set; "-": no file at all; "/": a folder in its place
-        std::string gate;   // not empty: the generated card set with one fault held at this gate
+        std::string gate;   // not empty: the generated card set with C_Initialize held at it
         std::string target; // a real file where the gate points, which must stay
         std::string reason;
     } const rows[] = {
@@ -35,9 +39,15 @@ TEST(SimCardSetLoad, CardSetThatCannotBeLoadedSaysWhyAndRemovesNothing)
         {"", "../" + std::filesystem::path(outside).filename().string(), outside, gateRefused},
         {"", "sub/go", sub + "/go", gateRefused},
         {"", "sub\\go", env.Folder() + "/sub\\go", gateRefused},
-        // A gate naming a folder would hold its call for ever: a call never made carries these.
         {"", ".", "", gateRefused},
         {"", "..", "", gateRefused},
+        {"", std::filesystem::path(env.CardSetPath()).filename().string(), "",
+         "member \"gate\": must not name the card set's own file"},
+        {"", "sub", "", folderRefused},
+        {"", "sub", sub + "/go", folderRefused},
+        {"", std::string("a\0b", 3), "", controlRefused},
+        {"", "\n", "", controlRefused},
+        {"", "\x7f", "", controlRefused},
     };
     for (const Row& row : rows)
     {
@@ -46,8 +56,7 @@ TEST(SimCardSetLoad, CardSetThatCannotBeLoadedSaysWhyAndRemovesNothing)
         if (!row.gate.empty())
         {
             QuendrySim::CardSet set = original;
-            const char* held = row.target.empty() ? "C_Sign" : "C_Initialize";
-            set.faults = {{held, std::nullopt, 0, 1, row.gate}};
+            set.faults = {{"C_Initialize", std::nullopt, 0, 1, row.gate}};
             ASSERT_TRUE(env.Save(set));
             if (!row.target.empty())
                 std::ofstream{row.target};
@@ -60,7 +69,13 @@ TEST(SimCardSetLoad, CardSetThatCannotBeLoadedSaysWhyAndRemovesNothing)
         SimTest::LoadedModule module;
         ASSERT_TRUE(module.Load());
         testing::internal::CaptureStderr();
-        const CK_RV rv = module.Initialize();
+        auto call = std::async(std::launch::async, [&module] { return module.Initialize(); });
+        if (call.wait_for(std::chrono::seconds(30)) != std::future_status::ready)
+        {
+            ADD_FAILURE() << "C_Initialize is held at its gate";
+            std::ofstream{env.Folder() + "/" + row.gate}; // lets it go, so that the test can end
+        }
+        const CK_RV rv = call.get();
         const std::string errors = testing::internal::GetCapturedStderr();
         EXPECT_EQ(CKR_GENERAL_ERROR, rv);
         if (rv == CKR_OK)
@@ -68,6 +83,12 @@ TEST(SimCardSetLoad, CardSetThatCannotBeLoadedSaysWhyAndRemovesNothing)
         EXPECT_NE(std::string::npos, errors.find(env.CardSetPath())) << errors;
         EXPECT_NE(std::string::npos, errors.find(row.reason)) << errors;
         EXPECT_EQ(1, std::count(errors.begin(), errors.end(), '\n')) << "one line: " << errors;
+        if (!row.gate.empty())
+        {
+            EXPECT_TRUE(std::filesystem::is_regular_file(env.CardSetPath()))
+                << "the card set is gone";
+        }
+        EXPECT_TRUE(std::filesystem::is_directory(sub)) << "the folder beside it is gone";
         if (!row.target.empty())
         {
             EXPECT_TRUE(std::filesystem::remove(row.target)) << "the gate's target is still there";

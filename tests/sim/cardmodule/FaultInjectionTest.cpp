@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <linux/capability.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -300,6 +301,35 @@ TEST_F(SimFaultsLoaded, HeldCallGoesOnOnceItsGateIsMade)
     EXPECT_EQ(9u, count);
     // Only a call still waiting when the gate was made can have taken it away.
     EXPECT_FALSE(std::filesystem::exists(gate)) << "the held call took its gate away";
+}
+
+TEST_F(SimFaultsLoaded, HeldCallGoesOnAndLeavesAFolderMadeInItsGatesPlace)
+{
+    Fault fault = MakeFault("C_GetSlotList", CKR_DEVICE_ERROR, 0, 1);
+    fault.gate = "late";
+    AddFault(env, fault);
+    CK_ULONG count = 0;
+    auto call = std::async(std::launch::async,
+                           [&] { return module.F().C_GetSlotList(CK_TRUE, nullptr, &count); });
+    for (int polls = 0; polls < 2000 && !env.Load().faults.empty(); ++polls)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_TRUE(env.Load().faults.empty()) << "the call waits at its gate";
+    // Made beside it and moved in, so the gate is never an empty folder.
+    const std::string folder = env.Folder() + "/late";
+    const std::string kept = folder + "/kept";
+    std::filesystem::create_directory(env.Folder() + "/making");
+    std::ofstream{env.Folder() + "/making/kept"};
+    testing::internal::CaptureStderr();
+    std::filesystem::rename(env.Folder() + "/making", folder);
+    if (call.wait_for(std::chrono::seconds(30)) != std::future_status::ready)
+    {
+        ADD_FAILURE() << "the call is held at a folder";
+        std::filesystem::remove(kept); // lets it go, so that the test can end
+    }
+    EXPECT_EQ(CKR_DEVICE_ERROR, call.get());
+    const std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(std::filesystem::exists(kept)) << "the folder and its file stay";
+    EXPECT_NE(std::string::npos, errors.find(folder + " stays")) << errors;
 }
 
 TEST(SimFaults, VariantsReallyLackTheirOmittedFunctions)
