@@ -8,6 +8,7 @@
 #include "tests/platform/ScopedTempFolder.h"
 
 #include <gtest/gtest.h>
+#include <rapidjson/document.h>
 
 #include <mutex>
 #include <string>
@@ -87,6 +88,17 @@ private:
 inline OnlineServicesSim::Reply Json(const std::string& body, int status = 200)
 {
     return OnlineServicesSim::JsonReply(body, status);
+}
+
+// A text member of a JSON request body; empty where the body has no such text.
+inline std::string Member(const std::string& body, const char* name)
+{
+    rapidjson::Document document;
+    document.Parse(body.data(), body.size());
+    if (document.HasParseError() || !document.IsObject() || !document.HasMember(name) ||
+        !document[name].IsString())
+        return std::string();
+    return document[name].GetString();
 }
 
 class OnlineClientTest : public ::testing::Test

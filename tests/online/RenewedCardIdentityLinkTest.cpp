@@ -11,7 +11,6 @@
 
 #include <openssl/objects.h>
 #include <openssl/x509.h>
-#include <rapidjson/document.h>
 
 #include <algorithm>
 #include <memory>
@@ -47,11 +46,9 @@ TEST_F(RenewedCardIdentityLink, ARenewedCardSignsWithItsNewCertificateAndTakesTh
             requests.begin() + static_cast<std::ptrdiff_t>(before), requests.end(),
             [](const auto& request) { return request.endpoint == "ZmrSession/ZmrSearch"; });
         ASSERT_NE(search, requests.end());
-        rapidjson::Document body;
-        body.Parse(search->body.c_str());
-        ASSERT_TRUE(body.IsObject() && body.HasMember("ZmrSearchReq") &&
-                    body["ZmrSearchReq"].IsString());
-        const ByteVector signedSearch = Base64().Decode(body["ZmrSearchReq"].GetString());
+        const std::string signedSearchText = Member(search->body, "ZmrSearchReq");
+        ASSERT_FALSE(signedSearchText.empty());
+        const ByteVector signedSearch = Base64().Decode(signedSearchText);
         EXPECT_TRUE(std::search(signedSearch.begin(), signedSearch.end(), renewed.begin(),
                                 renewed.end()) != signedSearch.end())
             << "the search is signed with the renewed certificate";

@@ -7,8 +7,6 @@
 #include "online/ZmrRequester.h"
 #include "tests/token/SimFixture.h"
 
-#include <rapidjson/document.h>
-
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -20,16 +18,6 @@ using QuendrySim::DialogAnswer;
 bool Contains(const std::vector<std::string>& texts, const std::string& text)
 {
     return std::find(texts.begin(), texts.end(), text) != texts.end();
-}
-
-std::string Member(const std::string& body, const char* name)
-{
-    rapidjson::Document document;
-    document.Parse(body.data(), body.size());
-    if (document.HasParseError() || !document.IsObject() || !document.HasMember(name) ||
-        !document[name].IsString())
-        return std::string();
-    return document[name].GetString();
 }
 
 // What openssl's own CMS verification finds signed in a request (the chain is not checked).

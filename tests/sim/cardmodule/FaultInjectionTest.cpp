@@ -43,6 +43,14 @@ Fault MakeFault(const char* function, std::optional<CK_RV> rv, int skip, std::op
     return fault;
 }
 
+// Waits, a bounded while, until a held call has used its fault up and taken it from the file.
+bool FaultsUsedUp(const SimEnvironment& env)
+{
+    for (int polls = 0; polls < 2000 && !env.Load().faults.empty(); ++polls)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return env.Load().faults.empty();
+}
+
 using SimFaultsLoaded = SimTest::ModuleTest;
 } // namespace
 
@@ -292,9 +300,7 @@ TEST_F(SimFaultsLoaded, HeldCallGoesOnOnceItsGateIsMade)
     CK_ULONG count = 0;
     std::thread call([&]
                      { EXPECT_EQ(CKR_OK, module.F().C_GetSlotList(CK_TRUE, nullptr, &count)); });
-    for (int polls = 0; polls < 2000 && !env.Load().faults.empty(); ++polls)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    EXPECT_TRUE(env.Load().faults.empty()) << "the call has used the fault up";
+    EXPECT_TRUE(FaultsUsedUp(env)) << "the call has used the fault up";
     const std::string gate = env.Folder() + "/open";
     std::ofstream{gate};
     call.join();
@@ -311,9 +317,7 @@ TEST_F(SimFaultsLoaded, HeldCallGoesOnAndLeavesAFolderMadeInItsGatesPlace)
     CK_ULONG count = 0;
     auto call = std::async(std::launch::async,
                            [&] { return module.F().C_GetSlotList(CK_TRUE, nullptr, &count); });
-    for (int polls = 0; polls < 2000 && !env.Load().faults.empty(); ++polls)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    EXPECT_TRUE(env.Load().faults.empty()) << "the call waits at its gate";
+    EXPECT_TRUE(FaultsUsedUp(env)) << "the call waits at its gate";
     // Made beside it and moved in, so the gate is never an empty folder.
     const std::string folder = env.Folder() + "/late";
     const std::string kept = folder + "/kept";
