@@ -1,20 +1,8 @@
-# What the Windows cross build holds. The rest of the program needs wxWidgets, OpenSSL and the
-# simulators, which Debian does not ship for mingw; it is built and tested natively.
-find_package(Threads REQUIRED)
-
-include_directories(${CMAKE_SOURCE_DIR})
-include(cmake/QuendryLibrary.cmake)
-
-add_subdirectory(platform)
-add_subdirectory(core)
-
-# The Windows-only files of the user interface that need no wxWidgets: the certificate file and
-# the shell's "open".
-add_library(quendry_ui_win32 STATIC
-  ui/cards/CertificateFile_win32.cpp ui/DocumentLauncher_win32.cpp)
-target_link_libraries(quendry_ui_win32 PUBLIC quendry_core shell32)
-
-if(QUENDRY_BUILD_TESTS)
-  enable_testing()
-  add_subdirectory(tests)
-endif()
+# What the Windows cross build (cmake/mingw-w64.cmake) does differently. Its libraries come from
+# the prefix that scripts/windows-deps built (CMAKE_PREFIX_PATH): static OpenSSL, wxWidgets for
+# MSW through that prefix's wx-config, and the header-only RapidJSON copied there.
+set(OPENSSL_USE_STATIC_LIBS ON)
+find_program(wxWidgets_CONFIG_EXECUTABLE wx-config
+  PATHS ${CMAKE_PREFIX_PATH} PATH_SUFFIXES bin NO_DEFAULT_PATH REQUIRED)
+find_path(QUENDRY_RAPIDJSON_INCLUDE_DIR rapidjson/document.h REQUIRED)
+include_directories(SYSTEM ${QUENDRY_RAPIDJSON_INCLUDE_DIR})

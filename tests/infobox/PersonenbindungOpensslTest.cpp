@@ -20,8 +20,9 @@ ByteVector Generate(const std::string& config)
 {
     const ScopedTempFolder folder;
     WriteTextFile(folder.File("record.cnf"), config);
-    const std::string command = "openssl asn1parse -genconf '" + folder.File("record.cnf") +
-                                "' -out '" + folder.File("record.der") + "' -noout >/dev/null 2>&1";
+    // Double quotes and no redirection: the same line runs in sh and in cmd.
+    const std::string command = "openssl asn1parse -genconf \"" + folder.File("record.cnf") +
+                                "\" -out \"" + folder.File("record.der") + "\" -noout";
     if (std::system(command.c_str()) != 0)
         return {};
     return Text(ReadTextFile(folder.File("record.der")));

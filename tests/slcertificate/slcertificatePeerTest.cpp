@@ -90,10 +90,12 @@ TEST_P(CertificateViewPeerTest, PublicKeyHashAgreesWithKeyBitsFromOpensslPkey)
         RunCommand("openssl x509 -inform DER -in " + folder.File("cert.der") +
                    " -noout -pubkey | " + "openssl pkey -pubin -outform DER -out " +
                    folder.File("spki.der") + " && " + "openssl asn1parse -inform DER -in " +
-                   folder.File("spki.der") + " | tail -n 1 | cut -d: -f1 | tr -d ' '");
+                   folder.File("spki.der"));
     ASSERT_EQ(status, 0) << output;
     const ByteVector spki = ReadFile(folder.File("spki.der"));
-    const size_t offset = std::stoul(output);
+    // asn1parse's last line, "  offset:d=1 ...", is the BIT STRING
+    const size_t lastLine = output.find_last_of('\n', output.find_last_not_of("\r\n"));
+    const size_t offset = std::stoul(output.substr(lastLine == std::string::npos ? 0 : lastLine + 1));
     // header of the BIT STRING at offset: tag, length octets, then the unused-bits octet
     const size_t lengthOctets = (spki.at(offset + 1) & 0x80) ? (spki[offset + 1] & 0x7F) : 0;
     const size_t keyStart = offset + 2 + lengthOctets + 1;

@@ -19,7 +19,7 @@ std::set<std::string> MarkedTexts()
     {
         if (entry.path().extension() != ".cpp")
             continue;
-        const std::string code = ReadTextFile(entry.path());
+        const std::string code = ReadTextFile(entry.path().string());
         for (std::sregex_iterator match(code.begin(), code.end(), marked), end; match != end;
              ++match)
             texts.insert((*match)[1]);
@@ -47,7 +47,7 @@ TEST(Catalogue, EnglishTranslatesEveryMarkedTextAndNothingElse)
 {
     const std::set<std::string> marked = MarkedTexts();
     ASSERT_GT(marked.size(), 20u);
-    EXPECT_EQ(CatalogueIds(ReadTextFile(Source / "ui/i18n/en.po")), marked);
+    EXPECT_EQ(CatalogueIds(ReadTextFile((Source / "ui/i18n/en.po").string())), marked);
     // The unblock failure text is shown untranslated on purpose.
     EXPECT_EQ(marked.count("Fehler beim PIN entsperren!"), 0u);
 }
