@@ -19,3 +19,12 @@ function(quendry_windows_test name label timeout exclude)
   add_test(NAME ${name} COMMAND ${name} --gtest_brief=1 ${filter} --gtest_output=xml:${results})
   set_tests_properties(${name} PROPERTIES LABELS ${label} TIMEOUT ${timeout})
 endfunction()
+
+# A test of the simulated online services talks to them through their control port: its header
+# stands in for the server's own, so it must come before the source tree's.
+function(quendry_use_remote_sim target)
+  target_include_directories(${target} BEFORE PRIVATE ${PROJECT_SOURCE_DIR}/tests/core/http/windows)
+  if(NOT target STREQUAL quendry_remote_sim)
+    target_link_libraries(${target} PRIVATE quendry_remote_sim)
+  endif()
+endfunction()

@@ -102,9 +102,12 @@ TEST_F(SimCards, AcosIdEncryptionKeyLengthFromTheCard)
              card.objects.insert(card.objects.begin(), first);
          },
          4096},
-        {"modulus bits of 4 bytes",
-         [](QuendrySim::Card& card) {
-             card.FindObject("PK.CH.EKEY")->attributes[CKA_MODULUS_BITS] = ByteVector{0, 8, 0, 0};
+        {"modulus bits as wide as the other layout's CK_ULONG",
+         [](QuendrySim::Card& card)
+         {
+             ByteVector bits(sizeof(CK_ULONG) == 4 ? 8 : 4, 0);
+             bits[1] = 0x08; // 2048, were the width taken
+             card.FindObject("PK.CH.EKEY")->attributes[CKA_MODULUS_BITS] = bits;
          },
          0},
     };

@@ -20,6 +20,8 @@ struct FileIdentity
 
 bool IdentityOf(const std::string& path, FileIdentity& out);
 bool ReadWholeFile(const std::string& path, std::string& out);
+// Renames source over target in one step.
+bool ReplaceWith(const std::string& source, const std::string& target);
 // Writes a temporary file in the target's folder and renames it over the target, so a reader sees
 // either the old or the new content, never a part. written, when given, receives the identity of
 // the new file.

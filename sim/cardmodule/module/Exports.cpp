@@ -31,31 +31,31 @@ CK_RV NotSupported()
 
 extern "C" {
 
-QCK_EXPORT CK_RV C_Initialize(CK_VOID_PTR)
+SIM_EXPORT CK_RV C_Initialize(CK_VOID_PTR)
 {
     return TheModule().CallUninitialized("C_Initialize", [&](CallLogLine& line)
                                          { return TheModule().Initialize(line); });
 }
 
-QCK_EXPORT CK_RV C_Finalize(CK_VOID_PTR reserved)
+SIM_EXPORT CK_RV C_Finalize(CK_VOID_PTR reserved)
 {
     return TheModule().CallUninitialized(
         "C_Finalize", [&](CallLogLine& line)
         { return reserved ? CKR_ARGUMENTS_BAD : TheModule().Finalize(line); });
 }
 
-QCK_EXPORT CK_RV C_GetInfo(CK_INFO* info)
+SIM_EXPORT CK_RV C_GetInfo(CK_INFO* info)
 {
     return TheModule().Call("C_GetInfo", [&](CallLogLine&) { return TheModule().GetInfo(info); });
 }
 
-QCK_EXPORT CK_RV C_GetSlotList(CK_BBOOL tokenPresent, CK_SLOT_ID* list, CK_ULONG* count)
+SIM_EXPORT CK_RV C_GetSlotList(CK_BBOOL tokenPresent, CK_SLOT_ID* list, CK_ULONG* count)
 {
     return TheModule().Call("C_GetSlotList", [&](CallLogLine& line)
                             { return TheModule().GetSlotList(tokenPresent, list, count, line); });
 }
 
-QCK_EXPORT CK_RV C_GetSlotInfo(CK_SLOT_ID slot, CK_SLOT_INFO* info)
+SIM_EXPORT CK_RV C_GetSlotInfo(CK_SLOT_ID slot, CK_SLOT_INFO* info)
 {
     return TheModule().Call("C_GetSlotInfo",
                             [&](CallLogLine& line)
@@ -65,7 +65,7 @@ QCK_EXPORT CK_RV C_GetSlotInfo(CK_SLOT_ID slot, CK_SLOT_INFO* info)
                             });
 }
 
-QCK_EXPORT CK_RV C_GetTokenInfo(CK_SLOT_ID slot, CK_TOKEN_INFO* info)
+SIM_EXPORT CK_RV C_GetTokenInfo(CK_SLOT_ID slot, CK_TOKEN_INFO* info)
 {
     return TheModule().Call("C_GetTokenInfo",
                             [&](CallLogLine& line)
@@ -75,7 +75,7 @@ QCK_EXPORT CK_RV C_GetTokenInfo(CK_SLOT_ID slot, CK_TOKEN_INFO* info)
                             });
 }
 
-QCK_EXPORT CK_RV C_GetMechanismList(CK_SLOT_ID slot, CK_MECHANISM_TYPE* list, CK_ULONG* count)
+SIM_EXPORT CK_RV C_GetMechanismList(CK_SLOT_ID slot, CK_MECHANISM_TYPE* list, CK_ULONG* count)
 {
     return TheModule().Call("C_GetMechanismList",
                             [&](CallLogLine& line)
@@ -85,7 +85,7 @@ QCK_EXPORT CK_RV C_GetMechanismList(CK_SLOT_ID slot, CK_MECHANISM_TYPE* list, CK
                             });
 }
 
-QCK_EXPORT CK_RV C_GetMechanismInfo(CK_SLOT_ID slot, CK_MECHANISM_TYPE type,
+SIM_EXPORT CK_RV C_GetMechanismInfo(CK_SLOT_ID slot, CK_MECHANISM_TYPE type,
                                     QuendrySim::MechanismInfo* info)
 {
     return TheModule().Call("C_GetMechanismInfo",
@@ -96,7 +96,7 @@ QCK_EXPORT CK_RV C_GetMechanismInfo(CK_SLOT_ID slot, CK_MECHANISM_TYPE type,
                             });
 }
 
-QCK_EXPORT CK_RV C_OpenSession(CK_SLOT_ID slot, CK_FLAGS flags, CK_VOID_PTR, CK_NOTIFY,
+SIM_EXPORT CK_RV C_OpenSession(CK_SLOT_ID slot, CK_FLAGS flags, CK_VOID_PTR, CK_NOTIFY,
                                CK_SESSION_HANDLE* session)
 {
     return TheModule().Call("C_OpenSession",
@@ -110,7 +110,7 @@ QCK_EXPORT CK_RV C_OpenSession(CK_SLOT_ID slot, CK_FLAGS flags, CK_VOID_PTR, CK_
                             });
 }
 
-QCK_EXPORT CK_RV C_CloseSession(CK_SESSION_HANDLE session)
+SIM_EXPORT CK_RV C_CloseSession(CK_SESSION_HANDLE session)
 {
     return TheModule().Call("C_CloseSession",
                             [&](CallLogLine& line)
@@ -120,7 +120,7 @@ QCK_EXPORT CK_RV C_CloseSession(CK_SESSION_HANDLE session)
                             });
 }
 
-QCK_EXPORT CK_RV C_CloseAllSessions(CK_SLOT_ID slot)
+SIM_EXPORT CK_RV C_CloseAllSessions(CK_SLOT_ID slot)
 {
     return TheModule().Call("C_CloseAllSessions",
                             [&](CallLogLine& line)
@@ -130,7 +130,7 @@ QCK_EXPORT CK_RV C_CloseAllSessions(CK_SLOT_ID slot)
                             });
 }
 
-QCK_EXPORT CK_RV C_GetSessionInfo(CK_SESSION_HANDLE session, CK_SESSION_INFO* info)
+SIM_EXPORT CK_RV C_GetSessionInfo(CK_SESSION_HANDLE session, CK_SESSION_INFO* info)
 {
     return TheModule().Call("C_GetSessionInfo",
                             [&](CallLogLine& line)
@@ -140,7 +140,7 @@ QCK_EXPORT CK_RV C_GetSessionInfo(CK_SESSION_HANDLE session, CK_SESSION_INFO* in
                             });
 }
 
-QCK_EXPORT CK_RV C_Login(CK_SESSION_HANDLE session, CK_USER_TYPE user, CK_UTF8CHAR* pin,
+SIM_EXPORT CK_RV C_Login(CK_SESSION_HANDLE session, CK_USER_TYPE user, CK_UTF8CHAR* pin,
                          CK_ULONG length)
 {
     return TheModule().Call("C_Login",
@@ -152,7 +152,7 @@ QCK_EXPORT CK_RV C_Login(CK_SESSION_HANDLE session, CK_USER_TYPE user, CK_UTF8CH
                             });
 }
 
-QCK_EXPORT CK_RV C_Logout(CK_SESSION_HANDLE session)
+SIM_EXPORT CK_RV C_Logout(CK_SESSION_HANDLE session)
 {
     return TheModule().Call("C_Logout",
                             [&](CallLogLine& line)
@@ -162,14 +162,14 @@ QCK_EXPORT CK_RV C_Logout(CK_SESSION_HANDLE session)
                             });
 }
 
-QCK_EXPORT CK_RV C_FindObjectsInit(CK_SESSION_HANDLE session, CK_ATTRIBUTE* tmpl, CK_ULONG count)
+SIM_EXPORT CK_RV C_FindObjectsInit(CK_SESSION_HANDLE session, CK_ATTRIBUTE* tmpl, CK_ULONG count)
 {
     return TheModule().Call(
         "C_FindObjectsInit", [&](CallLogLine& line)
         { return TheModule().FindObjectsInit(session, tmpl, count, WithSession(line, session)); });
 }
 
-QCK_EXPORT CK_RV C_FindObjects(CK_SESSION_HANDLE session, CK_OBJECT_HANDLE* objects, CK_ULONG max,
+SIM_EXPORT CK_RV C_FindObjects(CK_SESSION_HANDLE session, CK_OBJECT_HANDLE* objects, CK_ULONG max,
                                CK_ULONG* found)
 {
     return TheModule().Call("C_FindObjects",
@@ -183,7 +183,7 @@ QCK_EXPORT CK_RV C_FindObjects(CK_SESSION_HANDLE session, CK_OBJECT_HANDLE* obje
                             });
 }
 
-QCK_EXPORT CK_RV C_FindObjectsFinal(CK_SESSION_HANDLE session)
+SIM_EXPORT CK_RV C_FindObjectsFinal(CK_SESSION_HANDLE session)
 {
     return TheModule().Call("C_FindObjectsFinal",
                             [&](CallLogLine& line)
@@ -193,7 +193,7 @@ QCK_EXPORT CK_RV C_FindObjectsFinal(CK_SESSION_HANDLE session)
                             });
 }
 
-QCK_EXPORT CK_RV C_GetAttributeValue(CK_SESSION_HANDLE session, CK_OBJECT_HANDLE object,
+SIM_EXPORT CK_RV C_GetAttributeValue(CK_SESSION_HANDLE session, CK_OBJECT_HANDLE object,
                                      CK_ATTRIBUTE* tmpl, CK_ULONG count)
 {
     return TheModule().Call("C_GetAttributeValue",
@@ -204,7 +204,7 @@ QCK_EXPORT CK_RV C_GetAttributeValue(CK_SESSION_HANDLE session, CK_OBJECT_HANDLE
                             });
 }
 
-QCK_EXPORT CK_RV C_SetAttributeValue(CK_SESSION_HANDLE session, CK_OBJECT_HANDLE object,
+SIM_EXPORT CK_RV C_SetAttributeValue(CK_SESSION_HANDLE session, CK_OBJECT_HANDLE object,
                                      CK_ATTRIBUTE* tmpl, CK_ULONG count)
 {
     return TheModule().Call("C_SetAttributeValue",
@@ -215,7 +215,7 @@ QCK_EXPORT CK_RV C_SetAttributeValue(CK_SESSION_HANDLE session, CK_OBJECT_HANDLE
                             });
 }
 
-QCK_EXPORT CK_RV C_SignInit(CK_SESSION_HANDLE session, CK_MECHANISM* mechanism,
+SIM_EXPORT CK_RV C_SignInit(CK_SESSION_HANDLE session, CK_MECHANISM* mechanism,
                             CK_OBJECT_HANDLE key)
 {
     return TheModule().Call(
@@ -223,7 +223,7 @@ QCK_EXPORT CK_RV C_SignInit(CK_SESSION_HANDLE session, CK_MECHANISM* mechanism,
         { return TheModule().SignInit(session, mechanism, key, WithSession(line, session)); });
 }
 
-QCK_EXPORT CK_RV C_Sign(CK_SESSION_HANDLE session, CK_BYTE* data, CK_ULONG length,
+SIM_EXPORT CK_RV C_Sign(CK_SESSION_HANDLE session, CK_BYTE* data, CK_ULONG length,
                         CK_BYTE* signature, CK_ULONG* signatureLength)
 {
     return TheModule().Call("C_Sign",
@@ -237,7 +237,7 @@ QCK_EXPORT CK_RV C_Sign(CK_SESSION_HANDLE session, CK_BYTE* data, CK_ULONG lengt
                             });
 }
 
-QCK_EXPORT CK_RV C_VerifyInit(CK_SESSION_HANDLE session, CK_MECHANISM* mechanism,
+SIM_EXPORT CK_RV C_VerifyInit(CK_SESSION_HANDLE session, CK_MECHANISM* mechanism,
                               CK_OBJECT_HANDLE key)
 {
     return TheModule().Call(
@@ -245,7 +245,7 @@ QCK_EXPORT CK_RV C_VerifyInit(CK_SESSION_HANDLE session, CK_MECHANISM* mechanism
         { return TheModule().VerifyInit(session, mechanism, key, WithSession(line, session)); });
 }
 
-QCK_EXPORT CK_RV C_Verify(CK_SESSION_HANDLE session, CK_BYTE* data, CK_ULONG length,
+SIM_EXPORT CK_RV C_Verify(CK_SESSION_HANDLE session, CK_BYTE* data, CK_ULONG length,
                           CK_BYTE* signature, CK_ULONG signatureLength)
 {
     return TheModule().Call("C_Verify",
@@ -258,7 +258,7 @@ QCK_EXPORT CK_RV C_Verify(CK_SESSION_HANDLE session, CK_BYTE* data, CK_ULONG len
                             });
 }
 
-QCK_EXPORT CK_RV C_CardTransmit(CK_SESSION_HANDLE session, CK_BYTE* command, CK_ULONG length,
+SIM_EXPORT CK_RV C_CardTransmit(CK_SESSION_HANDLE session, CK_BYTE* command, CK_ULONG length,
                                 CK_BYTE* response, CK_ULONG* responseLength)
 {
     return TheModule().Call("C_CardTransmit",
@@ -270,7 +270,7 @@ QCK_EXPORT CK_RV C_CardTransmit(CK_SESSION_HANDLE session, CK_BYTE* command, CK_
                             });
 }
 
-QCK_EXPORT CK_RV C_CardAttribute(CK_SESSION_HANDLE session, const char* name, CK_BYTE* buffer,
+SIM_EXPORT CK_RV C_CardAttribute(CK_SESSION_HANDLE session, const char* name, CK_BYTE* buffer,
                                  CK_ULONG* length)
 {
     return TheModule().Call("C_CardAttribute",
@@ -281,7 +281,7 @@ QCK_EXPORT CK_RV C_CardAttribute(CK_SESSION_HANDLE session, const char* name, CK
                             });
 }
 
-QCK_EXPORT CK_RV C_Register(CK_SESSION_HANDLE session, CK_ULONG operation, CK_BYTE* input,
+SIM_EXPORT CK_RV C_Register(CK_SESSION_HANDLE session, CK_ULONG operation, CK_BYTE* input,
                             CK_BYTE* output, CK_ULONG outputSize)
 {
     return TheModule().Call("C_Register",
@@ -292,7 +292,7 @@ QCK_EXPORT CK_RV C_Register(CK_SESSION_HANDLE session, CK_ULONG operation, CK_BY
                             });
 }
 
-QCK_EXPORT CK_RV C_GetFunctionList(CK_FUNCTION_LIST** list);
+SIM_EXPORT CK_RV C_GetFunctionList(CK_FUNCTION_LIST** list);
 
 } // extern "C"
 
@@ -402,7 +402,7 @@ CK_FUNCTION_LIST MakeFunctionList()
 }
 } // namespace
 
-extern "C" QCK_EXPORT CK_RV C_GetFunctionList(CK_FUNCTION_LIST** list)
+extern "C" SIM_EXPORT CK_RV C_GetFunctionList(CK_FUNCTION_LIST** list)
 {
     static CK_FUNCTION_LIST functions = MakeFunctionList();
     if (!list)

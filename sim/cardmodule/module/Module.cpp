@@ -1,11 +1,11 @@
 #include "sim/cardmodule/module/Module.h"
 
 #include "sim/cardmodule/cardset/AtomicFile.h"
+#include "sim/cardmodule/module/ProblemReport.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -40,15 +40,15 @@ std::string LogPathFor(const std::string& cardSetPath, const std::string& member
 // Waits until the gate file exists and takes it away again: each file lets one call through.
 // Anything else there, such as a folder made since the load (unlink leaves folders alone), lets
 // the call through and stays, so that no call waits for what it can never take away.
-void PassGate(const std::filesystem::path& gate)
+void PassGate(const std::string& gate, const std::string& cardSetPath)
 {
     while (unlink(gate.c_str()) != 0)
     {
         if (errno != ENOENT)
         {
-            std::fprintf(stderr,
-                         "quendry sim card module: the gate %s stays (%s); the call goes on\n",
-                         gate.c_str(), std::generic_category().message(errno).c_str());
+            ReportProblem(cardSetPath, "the gate " + gate + " stays (" +
+                                           std::generic_category().message(errno) +
+                                           "); the call goes on");
             return;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -59,8 +59,7 @@ void PassGate(const std::filesystem::path& gate)
 // what is wrong with it. The reason never holds the file's content.
 CK_RV CannotLoad(const std::string& path, const std::string& reason)
 {
-    std::fprintf(stderr, "quendry sim card module: cannot load the card set %s: %s\n", path.c_str(),
-                 reason.c_str());
+    ReportProblem(path, "cannot load the card set " + path + ": " + reason);
     return CKR_GENERAL_ERROR;
 }
 } // namespace
@@ -173,7 +172,7 @@ CK_RV Module::ApplyFaults(const char* function)
         // Counted before the call waits, so the file shows a held call. It keeps the lock, as a
         // slow card would keep every other call waiting.
         if (!applied.gate.empty())
-            PassGate(std::filesystem::path(m_path).parent_path() / applied.gate);
+            PassGate((std::filesystem::path(m_path).parent_path() / applied.gate).string(), m_path);
         return applied.rv.value_or(CKR_OK);
     }
     return CKR_OK;

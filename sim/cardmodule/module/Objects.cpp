@@ -26,7 +26,8 @@ void LogTypes(CallLogLine& line, const CK_ATTRIBUTE* tmpl, CK_ULONG count)
     for (CK_ULONG i = 0; i < count; ++i)
     {
         char type[24];
-        std::snprintf(type, sizeof type, "%s0x%lx", i ? "," : "", tmpl[i].type);
+        std::snprintf(type, sizeof type, "%s0x%lx", i ? "," : "",
+                      static_cast<unsigned long>(tmpl[i].type));
         types += type;
     }
     line.Add("types", types);

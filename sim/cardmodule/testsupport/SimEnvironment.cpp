@@ -1,6 +1,7 @@
 #include "sim/cardmodule/testsupport/SimEnvironment.h"
 
-#include <cstdlib>
+#include "sim/cardmodule/testsupport/EnvironmentValue.h"
+
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -34,8 +35,8 @@ SimEnvironment::SimEnvironment()
     m_log = (folder / "calls.log").string();
     std::error_code error;
     std::filesystem::copy_file(TemplatePath(), m_cardSet, error);
-    m_ready = !error && setenv("QUENDRY_SIM_CARDS", m_cardSet.c_str(), 1) == 0 &&
-              setenv("QUENDRY_SIM_LOG", m_log.c_str(), 1) == 0;
+    m_ready = !error && SetEnvironmentValue("QUENDRY_SIM_CARDS", m_cardSet) &&
+              SetEnvironmentValue("QUENDRY_SIM_LOG", m_log);
 }
 
 SimEnvironment::~SimEnvironment()

@@ -2,6 +2,7 @@
 // functions, and the call log.
 
 #include "ModuleHarness.h"
+#include "UnwritableFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -10,11 +11,7 @@
 #include <fstream>
 #include <functional>
 #include <future>
-#include <linux/capability.h>
-#include <sys/stat.h>
-#include <sys/syscall.h>
 #include <thread>
-#include <unistd.h>
 
 using QuendrySim::CardSet;
 using QuendrySim::Fault;
@@ -23,6 +20,7 @@ using SimTest::Bytes;
 using SimTest::Hex;
 using SimTest::LoadedModule;
 using SimTest::SlotOfType;
+using SimTest::UnwritableFolder;
 
 namespace
 {
@@ -100,41 +98,6 @@ TEST(SimFaults, FailingInitialisationLeavesTheModuleUninitialised)
 
 namespace
 {
-// Takes the right to write into a folder away from this thread. Root is not stopped by the
-// folder's mode, so the thread also gives up overriding modes until the guard ends.
-class UnwritableFolder
-{
-public:
-    explicit UnwritableFolder(std::string folder) : m_folder(std::move(folder))
-    {
-        struct stat status = {};
-        m_ready =
-            stat(m_folder.c_str(), &status) == 0 && syscall(SYS_capget, &m_header, m_kept) == 0;
-        m_mode = status.st_mode & 07777;
-        __user_cap_data_struct lowered[2] = {m_kept[0], m_kept[1]};
-        lowered[0].effective &= ~(1u << CAP_DAC_OVERRIDE);
-        m_ready = m_ready && syscall(SYS_capset, &m_header, lowered) == 0 &&
-                  chmod(m_folder.c_str(), 0555) == 0;
-    }
-    ~UnwritableFolder()
-    {
-        chmod(m_folder.c_str(), m_mode);
-        syscall(SYS_capset, &m_header, m_kept);
-    }
-    UnwritableFolder(const UnwritableFolder&) = delete;
-    UnwritableFolder& operator=(const UnwritableFolder&) = delete;
-
-    // No file can be made in the folder now.
-    bool Holds() const { return m_ready && !std::ofstream(m_folder + "/probe"); }
-
-private:
-    std::string m_folder;
-    mode_t m_mode = 0700;
-    __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct m_kept[2] = {};
-    bool m_ready = false;
-};
-
 struct WriteContext
 {
     const SimEnvironment& env;
@@ -319,7 +282,8 @@ TEST_F(SimFaultsLoaded, HeldCallGoesOnAndLeavesAFolderMadeInItsGatesPlace)
                            [&] { return module.F().C_GetSlotList(CK_TRUE, nullptr, &count); });
     EXPECT_TRUE(FaultsUsedUp(env)) << "the call waits at its gate";
     // Made beside it and moved in, so the gate is never an empty folder.
-    const std::string folder = env.Folder() + "/late";
+    // As the module names it, with the system's separator.
+    const std::string folder = (std::filesystem::path(env.Folder()) / "late").string();
     const std::string kept = folder + "/kept";
     std::filesystem::create_directory(env.Folder() + "/making");
     std::ofstream{env.Folder() + "/making/kept"};

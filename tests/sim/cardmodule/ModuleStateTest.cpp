@@ -1,6 +1,7 @@
 // The module's state lives in the card-set file: it survives unloading, reloading and a crash, and
 // every write replaces the file as a whole. Opening sessions does not rewrite the file each time.
 
+#include "ChildProcess.h"
 #include "ModuleHarness.h"
 
 #include "sim/cardmodule/cardset/AtomicFile.h"
@@ -11,10 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 using QuendrySim::DialogAnswer;
 using QuendrySim::SimEnvironment;
@@ -67,30 +65,8 @@ namespace
 CK_SESSION_HANDLE HighestHandleBefore(bool crash, const SimEnvironment& env)
 {
     const std::string record = env.Folder() + "/highest";
-    pid_t child = fork();
-    if (child == 0)
-    {
-        LoadedModule module;
-        if (!module.Load() || module.Initialize() != CKR_OK)
-            _exit(2);
-        CK_SESSION_HANDLE highest = 0;
-        for (int i = 0; i < 5; ++i)
-        {
-            highest = module.Open(SlotOfType(i));
-            if (i % 2 == 0)
-                module.F().C_CloseSession(highest);
-        }
-        std::ofstream(record) << highest;
-        if (!crash)
-        {
-            module.Finalize();
-            module.Unload();
-        }
-        _exit(highest != 0 ? 0 : 3);
-    }
-    int status = 0;
-    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
-        WEXITSTATUS(status) != 0)
+    const char* end = crash ? "crash" : "unload";
+    if (SimTest::RunProgram(QUENDRY_SIM_MODULE_CHILD, {"handles", record, end}) != 0)
         return 0;
     CK_SESSION_HANDLE highest = 0;
     std::ifstream(record) >> highest;
@@ -121,15 +97,14 @@ TEST(SimModuleState, SessionHandlesGrowAcrossReloadsAndCrashes)
 TEST_F(SimModuleFile, SessionsOpenWithoutRewritingTheCardSet)
 {
     module.F().C_CloseSession(module.Open(SlotOfType(0)));
-    struct stat before = {};
-    ASSERT_EQ(0, stat(env.CardSetPath().c_str(), &before));
+    QuendrySim::FileIdentity before;
+    ASSERT_TRUE(QuendrySim::IdentityOf(env.CardSetPath(), before));
     for (int i = 0; i < 100; ++i)
         module.F().C_CloseSession(module.Open(SlotOfType(i % 9)));
-    struct stat after = {};
-    ASSERT_EQ(0, stat(env.CardSetPath().c_str(), &after));
-    EXPECT_EQ(before.st_ino, after.st_ino) << "the card set was replaced";
-    EXPECT_EQ(before.st_mtim.tv_nsec, after.st_mtim.tv_nsec);
-    EXPECT_EQ(before.st_mtim.tv_sec, after.st_mtim.tv_sec);
+    QuendrySim::FileIdentity after;
+    ASSERT_TRUE(QuendrySim::IdentityOf(env.CardSetPath(), after));
+    EXPECT_EQ(before.inode, after.inode) << "the card set was replaced";
+    EXPECT_EQ(before.modifiedNs, after.modifiedNs);
 }
 
 TEST(SimModuleState, ChangeIsOnDiskBeforeTheProcessDies)
@@ -137,22 +112,7 @@ TEST(SimModuleState, ChangeIsOnDiskBeforeTheProcessDies)
     SimEnvironment env;
     ASSERT_TRUE(env.Ready());
     env.ScriptDialog({DialogAnswer::Enter({"123456", "777777"})});
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0)
-    {
-        LoadedModule module;
-        if (!module.Load() || module.Initialize() != CKR_OK)
-            _exit(2);
-        CK_SESSION_HANDLE session = module.Open(SlotOfType(1));
-        CK_OBJECT_HANDLE key = module.Find(session, CKO_PRIVATE_KEY, "SK.CH.SIG");
-        // No C_Finalize, no unload, no destructors: as if the program crashed.
-        _exit(module.SetPinAttribute(session, key, CKA_QUENDRY_CHANGE_PIN) == CKR_OK ? 0 : 3);
-    }
-    int status = 0;
-    ASSERT_EQ(child, waitpid(child, &status, 0));
-    ASSERT_TRUE(WIFEXITED(status));
-    ASSERT_EQ(0, WEXITSTATUS(status));
+    ASSERT_EQ(0, SimTest::RunProgram(QUENDRY_SIM_MODULE_CHILD, {"change-pin"}));
     EXPECT_EQ("777777", env.Load().slots[1].card->pins.at("SIG").value);
     EXPECT_TRUE(env.Load().dialog.empty()) << "the used answer is gone from the queue";
 }
