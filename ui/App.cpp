@@ -9,6 +9,7 @@
 #include "ui/MainFrame.h"
 
 #include <wx/image.h>
+#include <wx/msgout.h>
 #include <wx/utils.h>
 
 namespace
@@ -53,6 +54,9 @@ MyApp::~MyApp()
 
 void MyApp::OnInitCmdLine(wxCmdLineParser& parser)
 {
+    // The parser's complaint about an argument goes to standard error: on Windows it would come
+    // in a message box, a window that waits for the user instead of ending the program.
+    delete wxMessageOutput::Set(new wxMessageOutputStderr);
     static const wxCmdLineEntryDesc noOptions[] = {
         {wxCMD_LINE_NONE, nullptr, nullptr, nullptr, wxCMD_LINE_VAL_NONE, 0}};
     parser.SetDesc(noOptions);

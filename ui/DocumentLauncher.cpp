@@ -1,9 +1,9 @@
 #include "ui/DocumentLauncher.h"
 
-#include <utility>
+#include "core/logging/Logger.h"
+#include "ui/DesktopOpener.h"
 
-// Opens the file with the desktop's viewer; one implementation per system.
-void OpenWithDesktop(const std::string& path, const LaunchFailed& failed);
+#include <utility>
 
 namespace
 {
@@ -26,4 +26,11 @@ void LaunchDocument(const std::string& path, const LaunchFailed& failed)
         launcher(path, failed);
     else
         OpenWithDesktop(path, failed);
+}
+
+void ReportNoViewer(const std::string& path, const LaunchFailed& failed)
+{
+    GetAppLogger()->Error("no desktop program can open " + path);
+    if (failed)
+        failed();
 }

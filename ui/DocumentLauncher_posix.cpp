@@ -1,5 +1,4 @@
-#include "core/logging/Logger.h"
-#include "ui/DocumentLauncher.h"
+#include "ui/DesktopOpener.h"
 
 #include <string>
 #include <wx/process.h>
@@ -8,13 +7,6 @@
 
 namespace
 {
-void NoViewer(const std::string& path, const LaunchFailed& failed)
-{
-    GetAppLogger()->Error("no desktop program can open " + path);
-    if (failed)
-        failed();
-}
-
 // The desktop's opener ends with a failure when no program takes the file, or when the viewer
 // it started fails.
 class DesktopOpener : public wxProcess
@@ -28,7 +20,7 @@ public:
     void OnTerminate(int, int status) override
     {
         if (status != 0)
-            NoViewer(path, failed);
+            ReportNoViewer(path, failed);
         delete this;
     }
 
@@ -44,7 +36,7 @@ void OpenWithDesktop(const std::string& path, const LaunchFailed& failed)
     wxString opener;
     if (!wxGetEnv("PATH", &searchPath) || !wxFindFileInPath(&opener, searchPath, "xdg-open"))
     {
-        NoViewer(path, failed);
+        ReportNoViewer(path, failed);
         return;
     }
     // The path holds the file system's own bytes, the ones the file was written under.
@@ -54,7 +46,7 @@ void OpenWithDesktop(const std::string& path, const LaunchFailed& failed)
     if (wxExecute(arguments, wxEXEC_ASYNC, process) == 0)
     {
         delete process;
-        NoViewer(path, failed);
+        ReportNoViewer(path, failed);
     }
     // Otherwise the opener's answer arrives later, if at all.
 }

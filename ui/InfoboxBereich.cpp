@@ -313,7 +313,7 @@ void InfoboxBereich::OnTimer(wxTimerEvent&)
     if (entryList->IsEmpty())
     {
         OfferIdentityLinkWizard();
-        if (!IsModal())
+        if (!StillOpen())
             return; // the wizard's end ended this dialog
         ListInfoboxEntries();
     }
@@ -339,8 +339,15 @@ void InfoboxBereich::OnClose(wxCommandEvent&)
 
 void InfoboxBereich::EndDialog(int code)
 {
-    if (IsModal())
+    if (StillOpen())
         EndModal(code);
+}
+
+// EndModal hides the dialog at once; on Windows IsModal() holds until the modal loop has
+// returned, and a second EndModal would replace the first one's code.
+bool InfoboxBereich::StillOpen() const
+{
+    return IsModal() && IsShown();
 }
 
 // clang-format off

@@ -66,6 +66,7 @@ private:
     void OfferIdentityLinkWizard();
     // Ends the modal run unless something has ended it already.
     void EndDialog(int code);
+    bool StillOpen() const;
 
     wxListBox* entryList = nullptr;
     wxTextCtrl* contentView = nullptr;

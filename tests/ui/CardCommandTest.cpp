@@ -1,13 +1,12 @@
 // The PIN and certificate commands of the main window, from the button to the status line.
 #include "tests/platform/ScopedEnvironment.h"
 #include "tests/ui/FrameFixture.h"
+#include "tests/ui/UserFolder.h"
 #include "ui/DocumentLauncher.h"
 #include "ui/WindowIds.h"
 
 #include <cstdlib>
 #include <filesystem>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace
 {
@@ -74,7 +73,7 @@ protected:
     void SetUp() override
     {
         FrameFixture::SetUp();
-        environment.Set("TEMP", temp.Path());
+        environment.Set("TEMP", temp.Path().string());
     }
 
     void TearDown() override
@@ -188,11 +187,8 @@ TEST_F(CardCommandTest, CertificateFileHoldsTheCardsDerAndGoesToTheDesktop)
         ASSERT_EQ(launched.size(), 1u);
         EXPECT_EQ(std::filesystem::path(launched[0]).filename(), "quendrycards_cert.cer");
         EXPECT_EQ(ReadFile(launched[0]), cards.slots[0].card->FindObject(certificate.label)->value);
-        struct stat folder;
-        ASSERT_EQ(lstat(std::filesystem::path(launched[0]).parent_path().c_str(), &folder), 0);
-        EXPECT_TRUE(S_ISDIR(folder.st_mode));
-        EXPECT_EQ(folder.st_mode & 0777, 0700u);
-        EXPECT_EQ(folder.st_uid, getuid());
+        EXPECT_TRUE(GuiTest::FolderOfThisUserOnly(
+            std::filesystem::path(launched[0]).parent_path().string()));
     }
     EXPECT_EQ(frame->Token()->CurrentSlotIndex(), -1);
 }
@@ -255,7 +251,7 @@ TEST_F(CardCommandTest, CertificateThatCannotBeReadOrWrittenSafelyIsNotHandedOn)
     KeepCardTypes({7});
     OpenFrame();
     RecordLaunches();
-    const std::string privateFolder = temp.File("quendrycards-" + std::to_string(getuid()));
+    const std::string privateFolder = GuiTest::DesktopFilesFolderIn(temp.Path().string());
     const std::string elsewhere = temp.File("elsewhere");
     std::filesystem::create_directory(elsewhere);
 

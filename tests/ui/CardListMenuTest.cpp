@@ -100,7 +100,7 @@ protected:
     void SetUp() override
     {
         FrameFixture::SetUp();
-        environment.Set("TEMP", temp.Path());
+        environment.Set("TEMP", temp.Path().string());
         SetDocumentLauncher([this](const std::string& path, const LaunchFailed&)
                             { launched.push_back(ReadTextFile(path)); });
     }

@@ -56,7 +56,7 @@ TEST(DemoRegistry, MissingValuesAreWrittenAndTheUsersValuesKept)
         EXPECT_EQ(ReadAll(folder.File("HKEY_LOCAL_MACHINE.reg")), written)
             << "a second run changed the hive";
 
-        setenv("QUENDRY_REGISTRY_DIR", folder.Path().c_str(), 1);
+        setenv("QUENDRY_REGISTRY_DIR", folder.Path().string().c_str(), 1);
         Corvane::Config::DestroyInstance();
         InitConfiguration();
         Values read{-1, "", -1, ""};

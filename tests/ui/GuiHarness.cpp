@@ -6,9 +6,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <memory>
 #include <thread>
 #include <utility>
 #include <wx/app.h>
@@ -20,9 +18,6 @@
 #include <wx/evtloop.h>
 #include <wx/image.h>
 #include <wx/toplevel.h>
-
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
 
 namespace GuiTest
 {
@@ -67,74 +62,6 @@ bool WaitUntil(const std::function<bool()>& condition, int timeoutMs)
 void RunFor(int milliseconds)
 {
     WaitUntil([] { return false; }, milliseconds);
-}
-
-namespace
-{
-Display* XDisplay()
-{
-    static Display* display = XOpenDisplay(nullptr);
-    return display;
-}
-} // namespace
-
-// Straight from the X server's screen: the toolkit's own screen reading can return what a closed
-// window left behind instead of the window shown there now.
-wxImage GrabScreen(const wxRect& place)
-{
-    Display* display = XDisplay();
-    if (display == nullptr)
-        return wxImage();
-    const Screen* screen = DefaultScreenOfDisplay(display);
-    if (!wxRect(0, 0, screen->width, screen->height).Contains(place))
-        return wxImage();
-    XImage* grabbed = XGetImage(display, DefaultRootWindow(display), place.x, place.y, place.width,
-                                place.height, AllPlanes, ZPixmap);
-    const auto destroy = [](XImage* image) { XDestroyImage(image); };
-    std::unique_ptr<XImage, decltype(destroy)> pixels(grabbed, destroy);
-    if (!pixels)
-        return wxImage();
-    wxImage image(place.width, place.height);
-    for (int y = 0; y < place.height; ++y)
-        for (int x = 0; x < place.width; ++x)
-        {
-            const unsigned long pixel = XGetPixel(pixels.get(), x, y);
-            image.SetRGB(x, y, (pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF);
-        }
-    return image;
-}
-
-bool FocusWindowByTitle(const std::string& title, wxRect& place)
-{
-    Display* display = XDisplay();
-    if (display == nullptr)
-        return false;
-    Window root = 0, parent = 0;
-    Window* children = nullptr;
-    unsigned count = 0;
-    if (!XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count))
-        return false;
-    bool found = false;
-    for (unsigned i = 0; i < count && !found; ++i)
-    {
-        char* name = nullptr;
-        XWindowAttributes attributes;
-        if (XFetchName(display, children[i], &name) && name != nullptr)
-        {
-            found = title == name && XGetWindowAttributes(display, children[i], &attributes) &&
-                    attributes.map_state == IsViewable;
-            XFree(name);
-        }
-        if (found)
-        {
-            place = wxRect(attributes.x, attributes.y, attributes.width, attributes.height);
-            // An unfocused window draws its controls in the toolkit's faded backdrop look.
-            XSetInputFocus(display, children[i], RevertToParent, CurrentTime);
-            XSync(display, False);
-        }
-    }
-    XFree(children);
-    return found;
 }
 
 namespace
@@ -267,16 +194,13 @@ int InkWidthOfText(const wxString& text, const wxFont& font)
 RegistryFixture::RegistryFixture(const std::vector<std::string>& clientValues,
                                  const std::vector<std::string>& traceValues)
 {
-    std::ofstream hive(folder.File("HKEY_LOCAL_MACHINE.reg"), std::ios::binary);
-    hive << "Windows Registry Editor Version 5.00\r\n\r\n";
-    hive << "[HKEY_LOCAL_MACHINE\\Software\\Corvane GmbH\\Quendry Client]\r\n";
+    std::string hive = "[HKEY_LOCAL_MACHINE\\Software\\Corvane GmbH\\Quendry Client]\r\n";
     for (const std::string& line : clientValues)
-        hive << line << "\r\n";
-    hive << "\r\n[HKEY_LOCAL_MACHINE\\Software\\Corvane GmbH\\Quendry Client\\Trace]\r\n";
+        hive += line + "\r\n";
+    hive += "\r\n[HKEY_LOCAL_MACHINE\\Software\\Corvane GmbH\\Quendry Client\\Trace]\r\n";
     for (const std::string& line : traceValues)
-        hive << line << "\r\n";
-    hive.close();
-    setenv("QUENDRY_REGISTRY_DIR", folder.Path().c_str(), 1);
+        hive += line + "\r\n";
+    store.WriteMachineHive(hive);
     Corvane::Config::DestroyInstance();
     InitConfiguration();
 }
@@ -284,7 +208,6 @@ RegistryFixture::RegistryFixture(const std::vector<std::string>& clientValues,
 RegistryFixture::~RegistryFixture()
 {
     Corvane::Config::DestroyInstance();
-    unsetenv("QUENDRY_REGISTRY_DIR");
 }
 
 ModalAnswerer::ModalAnswerer()

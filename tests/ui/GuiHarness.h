@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tests/core/config/TestRegistryStore.h"
 #include "tests/platform/ScopedTempFolder.h"
 
 #include <functional>
@@ -17,8 +18,8 @@ bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 10000);
 // Runs the event loop for about that long.
 void RunFor(int milliseconds);
 
-// The screen's pixels in that area, read from the X server; invalid when the area is not wholly
-// on the screen.
+// The screen's pixels in that area, read from the display server (Screen_<system>.cpp); invalid
+// when the area is not wholly on the screen.
 wxImage GrabScreen(const wxRect& place);
 // The place of a viewable top-level window of any program with that title, which also gets the
 // input focus.
@@ -44,8 +45,8 @@ int InkWidth(const wxImage& picture, const wxRect& area, int threshold = 110);
 // The ink width of the text as the font draws it, black on white.
 int InkWidthOfText(const wxString& text, const wxFont& font);
 
-// Writes the registry hive HKEY_LOCAL_MACHINE into a folder of its own, points the registry
-// store at it and registers the configuration table.
+// Fills the test registry's machine hive with the client's values (the system's registry on
+// Windows, a store of its own elsewhere) and registers the configuration table.
 class RegistryFixture
 {
 public:
@@ -56,7 +57,7 @@ public:
     ~RegistryFixture();
 
 private:
-    ScopedTempFolder folder;
+    TestRegistryStore store;
 };
 
 // Answers every modal dialog in place of the user and records it; unexpected ones fail a test

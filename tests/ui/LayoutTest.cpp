@@ -1,5 +1,6 @@
 // Where the main window's parts stand on the screen, and what its pictures show.
 #include "tests/ui/FrameFixture.h"
+#include "tests/ui/ListHeader.h"
 #include "ui/Language.h"
 #include "ui/WindowIds.h"
 
@@ -25,14 +26,6 @@ wxWindow* Banner(MainFrame* frame)
 {
     for (wxWindow* child : frame->CardList()->GetParent()->GetChildren())
         if (dynamic_cast<wxStaticBitmap*>(child) && child != frame->StatusPicture())
-            return child;
-    return nullptr;
-}
-
-wxWindow* HeaderOf(wxListCtrl* list)
-{
-    for (wxWindow* child : list->GetChildren())
-        if (child->GetPosition().y == 0 && child->GetSize().y < list->GetSize().y / 2)
             return child;
     return nullptr;
 }
@@ -64,9 +57,11 @@ protected:
                     GuiTest::InkWidthOfText(number, list->GetFont()), 2)
             << "card number " << number;
 
-        wxWindow* header = HeaderOf(list);
-        ASSERT_NE(header, nullptr);
-        const wxRect headerArea = GuiTest::AreaIn(header, frame);
+        wxRect headerPlace;
+        wxFont headerFont;
+        ASSERT_TRUE(GuiTest::FindListHeader(list, headerPlace, headerFont));
+        const wxRect headerArea(headerPlace.GetPosition() - frame->GetScreenPosition(),
+                                headerPlace.GetSize());
         int left = headerArea.x;
         for (int column = 0; column < list->GetColumnCount(); ++column)
         {
@@ -76,7 +71,7 @@ protected:
             list->GetColumn(column, item);
             const wxRect area(left + 2, headerArea.y + 2, width - 4, headerArea.height - 4);
             EXPECT_NEAR(GuiTest::InkWidth(picture, area),
-                        GuiTest::InkWidthOfText(item.GetText(), header->GetFont()), 2)
+                        GuiTest::InkWidthOfText(item.GetText(), headerFont), 2)
                 << "heading " << item.GetText();
             left += width;
         }

@@ -1,43 +1,22 @@
 // The program as a user starts it: the real executable on the virtual display.
 #include "sim/cardmodule/testsupport/SimEnvironment.h"
 #include "tests/platform/ScopedEnvironment.h"
+#include "tests/ui/ChildProgram.h"
 #include "tests/ui/GuiHarness.h"
 #include "token/acPKCS11.h"
 #include "ui/Language.h"
 #include "ui/MainFrame.h"
 
-#include <algorithm>
-#include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <limits>
 #include <map>
-#include <pwd.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char** environ;
+#include <optional>
 
 namespace
 {
-const std::string Program = std::string(QUENDRY_BINARY_DIR) + "/bin/quendrycards";
-
-std::filesystem::path InstanceFile(const std::filesystem::path& folder)
-{
-    return folder / ("QuendryCards-" + std::string(getpwuid(getuid())->pw_name));
-}
-
-// The instance file is created first and then given its owner's process id: only the id shows
-// the check complete.
-bool InstanceFileOwnedBy(const std::filesystem::path& folder, pid_t pid)
-{
-    std::ifstream file(InstanceFile(folder));
-    pid_t owner = 0;
-    return file >> owner && owner == pid;
-}
+using GuiTest::ChildProgram;
 
 bool LogFileWritten(const std::filesystem::path& folder)
 {
@@ -50,56 +29,52 @@ bool LogFileWritten(const std::filesystem::path& folder)
     return false;
 }
 
+// A text as a value of the registry's export format writes it: a Windows path's backslashes
+// doubled.
+std::string RegText(const std::string& text)
+{
+    std::string escaped;
+    for (char c : text)
+        escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    return "\"" + escaped + "\"";
+}
+
 class ProgramTest : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        environment.Set("HOME", home.Path());
+        environment.Set("HOME", home.Path().string());
         registry = std::make_unique<GuiTest::RegistryFixture>();
     }
 
-    void TearDown() override
+    ChildProgram& Start(const std::vector<std::string>& arguments = {},
+                        const std::string& folder = "")
     {
-        for (pid_t pid : started)
-        {
-            kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
-        }
+        started.push_back(
+            std::make_unique<ChildProgram>(GuiTest::ProgramPath(), arguments, folder));
+        EXPECT_TRUE(started.back()->Started());
+        return *started.back();
     }
 
-    pid_t Start(const std::vector<std::string>& arguments = {}, const std::string& folder = "")
+    // The exit status, or nothing when the program still runs after the time-out.
+    static std::optional<int> WaitForExit(ChildProgram& program, int timeoutMs)
     {
-        std::vector<char*> argv = {const_cast<char*>(Program.c_str())};
-        for (const std::string& argument : arguments)
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        if (!folder.empty())
-            posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-        pid_t pid = 0;
-        EXPECT_EQ(posix_spawn(&pid, Program.c_str(), &actions, nullptr, argv.data(), environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
-        started.push_back(pid);
-        return pid;
+        GuiTest::WaitUntil([&program] { return program.Status().has_value(); }, timeoutMs);
+        return program.Status();
     }
 
-    // The exit status, or -1 when the process still runs after the time-out.
-    int WaitForExit(pid_t pid, int timeoutMs)
+    static std::optional<int> StopAndWait(ChildProgram& program)
     {
-        int status = 0;
-        if (!GuiTest::WaitUntil([&] { return waitpid(pid, &status, WNOHANG) == pid; }, timeoutMs))
-            return -1;
-        started.erase(std::find(started.begin(), started.end(), pid));
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        program.Stop();
+        return WaitForExit(program, 20000);
     }
 
     QuendrySim::SimEnvironment sim;
     ScopedTempFolder home;
     ScopedEnvironment environment;
     std::unique_ptr<GuiTest::RegistryFixture> registry;
-    std::vector<pid_t> started;
+    std::vector<std::unique_ptr<ChildProgram>> started;
 };
 } // namespace
 
@@ -108,22 +83,19 @@ TEST_F(ProgramTest, AnyCommandLineArgumentEndsTheProgramBeforeAWindow)
     for (const char* argument : {"--help", "-v", "card"})
     {
         SCOPED_TRACE(argument);
-        const pid_t pid = Start({argument});
-        const int status = WaitForExit(pid, 20000);
-        EXPECT_NE(status, -1) << "still running";
-        EXPECT_NE(status, 0);
-        EXPECT_FALSE(std::filesystem::exists(InstanceFile(home.Path())));
+        const std::optional<int> status = WaitForExit(Start({argument}), 20000);
+        ASSERT_TRUE(status.has_value()) << "still running";
+        EXPECT_NE(*status, 0);
+        EXPECT_FALSE(GuiTest::InstanceClaimed(home.Path()));
     }
 }
 
 TEST_F(ProgramTest, SecondStartOfTheSameUserEndsAtOnce)
 {
-    const pid_t first = Start();
-    ASSERT_TRUE(GuiTest::WaitUntil(
-        [this, first] { return InstanceFileOwnedBy(home.Path(), first); }, 20000));
-    const pid_t second = Start();
-    EXPECT_NE(WaitForExit(second, 20000), -1) << "the second instance keeps running";
-    EXPECT_EQ(waitpid(first, nullptr, WNOHANG), 0) << "the first instance ended";
+    ChildProgram& first = Start();
+    ASSERT_TRUE(GuiTest::WaitUntil([&] { return first.HoldsInstanceClaim(home.Path()); }, 20000));
+    EXPECT_TRUE(WaitForExit(Start(), 20000).has_value()) << "the second instance keeps running";
+    EXPECT_FALSE(first.Status().has_value()) << "the first instance ended";
 }
 
 TEST_F(ProgramTest, LogSettingsDecideWhetherAndWhereTheLogIsWritten)
@@ -132,29 +104,29 @@ TEST_F(ProgramTest, LogSettingsDecideWhetherAndWhereTheLogIsWritten)
     {
         const char* name;
         const char* level;
-        const char* file; // below the case's own folder
+        const char* file; // in the case's own folder; none: the folder itself
         bool written;
-    } cases[] = {{"folder", "00000005", "", true},
-                 {"file name ending in .LOG", "00000001", "/run.LOG", true},
+    } cases[] = {{"folder", "00000005", nullptr, true},
+                 {"file name ending in .LOG", "00000001", "run.LOG", true},
                  {"level 0", "00000000", "", false}};
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.name);
         ScopedTempFolder folder;
-        environment.Set("HOME", folder.Path());
+        environment.Set("HOME", folder.Path().string());
         registry.reset();
         registry = std::make_unique<GuiTest::RegistryFixture>(
             std::vector<std::string>{},
-            std::vector<std::string>{std::string("\"LogLevel\"=dword:") + c.level,
-                                     "\"Filename\"=\"" + folder.Path().string() + c.file + "\""});
-        const pid_t pid = Start();
+            std::vector<std::string>{
+                std::string("\"LogLevel\"=dword:") + c.level,
+                "\"Filename\"=" + RegText(c.file ? folder.File(c.file) : folder.Path().string())});
+        ChildProgram& program = Start();
         // The log is opened before the instance check.
-        ASSERT_TRUE(GuiTest::WaitUntil(
-            [&folder] { return std::filesystem::exists(InstanceFile(folder.Path())); }, 20000));
+        ASSERT_TRUE(
+            GuiTest::WaitUntil([&] { return program.HoldsInstanceClaim(folder.Path()); }, 20000));
         EXPECT_EQ(LogFileWritten(folder.Path()), c.written);
         EXPECT_FALSE(std::filesystem::exists(folder.File("run.LOG")));
-        kill(pid, SIGTERM);
-        EXPECT_NE(WaitForExit(pid, 20000), -1);
+        EXPECT_TRUE(StopAndWait(program).has_value());
     }
 }
 
@@ -170,19 +142,18 @@ TEST_F(ProgramTest, AFilenameOfFourCharactersOrFewerWritesNoLog)
         SCOPED_TRACE(c.filename);
         ScopedTempFolder folder;
         std::filesystem::create_directory(folder.Path() / "logs");
-        environment.Set("HOME", folder.Path());
+        environment.Set("HOME", folder.Path().string());
         registry.reset();
         registry = std::make_unique<GuiTest::RegistryFixture>(
             std::vector<std::string>{},
             std::vector<std::string>{"\"LogLevel\"=dword:00000005",
-                                     std::string("\"Filename\"=\"") + c.filename + "\""});
-        const pid_t pid = Start({}, folder.Path().string());
-        ASSERT_TRUE(GuiTest::WaitUntil(
-            [&folder] { return std::filesystem::exists(InstanceFile(folder.Path())); }, 20000));
+                                     "\"Filename\"=" + RegText(c.filename)});
+        ChildProgram& program = Start({}, folder.Path().string());
+        ASSERT_TRUE(
+            GuiTest::WaitUntil([&] { return program.HoldsInstanceClaim(folder.Path()); }, 20000));
         EXPECT_EQ(LogFileWritten(folder.Path() / "logs"), c.written);
         EXPECT_FALSE(LogFileWritten(folder.Path()));
-        kill(pid, SIGTERM);
-        EXPECT_NE(WaitForExit(pid, 20000), -1);
+        EXPECT_TRUE(StopAndWait(program).has_value());
     }
 }
 
@@ -216,53 +187,64 @@ bool LooksAlike(const wxImage& a, const wxImage& b)
 }
 } // namespace
 
-// The window in English and in the system's language, judged against the window of this
-// process drawn on the same cards with the German texts and with the English catalogue.
-TEST_F(ProgramTest, LanguageSettingAndSystemLanguageChooseTheWindowsLanguage)
+namespace
 {
-    Corvane::acPKCS11::SetModuleFile(sim.ModulePath());
-    std::map<std::string, wxImage> reference;
-    for (const char* language : {"german", "english"})
+struct LanguageCase
+{
+    const char* name;
+    const char* language; // the registry's "Language" line, or none
+    const char* system;
+    const char* shown;
+};
+
+// The started program's window, judged against the window of this process drawn on the same
+// cards with the German texts and with the English catalogue.
+class LanguageTest : public ProgramTest
+{
+protected:
+    void SetUp() override
     {
-        if (std::string(language) == "english")
+        ProgramTest::SetUp();
+        Corvane::acPKCS11::SetModuleFile(sim.ModulePath());
+        for (const char* language : {"german", "english"})
         {
-            ASSERT_EQ(InitLocale(LocaleCell(), LanguageFromStored(StoredLanguageEnglish)), 0);
+            reference[language] = DrawnHere(std::string(language) == "english");
+            ASSERT_TRUE(reference[language].IsOk()) << language;
         }
+        Corvane::acPKCS11::SetModuleFile("");
+        ASSERT_FALSE(LooksAlike(reference["german"], reference["english"]));
+    }
+
+    // Down to the card list's end: the buttons below take a faded look in a window without the
+    // focus, which a program started from a test cannot count on.
+    static wxImage DrawnHere(bool english)
+    {
+        if (english && InitLocale(LocaleCell(), LanguageFromStored(StoredLanguageEnglish)) != 0)
+            return wxImage();
         auto* frame = new MainFrame();
         frame->Show();
-        ASSERT_TRUE(GuiTest::WaitUntil(
-            [frame] { return !frame->StartupTimer().IsRunning() && !frame->IsRefreshing(); }));
-        // Down to the card list's end: the buttons below take a faded look in a window
-        // without the focus, which a program started from a test cannot count on.
-        const wxImage whole = GuiTest::GrabWindow(frame);
-        ASSERT_TRUE(whole.IsOk());
-        reference[language] = TopPart(whole, frame->CardList()->GetRect().GetBottom() + 1);
+        wxImage picture;
+        if (GuiTest::WaitUntil(
+                [frame] { return !frame->StartupTimer().IsRunning() && !frame->IsRefreshing(); }))
+            picture =
+                TopPart(GuiTest::GrabWindow(frame), frame->CardList()->GetRect().GetBottom() + 1);
         delete frame;
         LocaleCell().reset();
+        return picture;
     }
-    Corvane::acPKCS11::SetModuleFile("");
-    ASSERT_FALSE(LooksAlike(reference["german"], reference["english"]));
 
-    const struct
-    {
-        const char* name;
-        const char* language; // the registry's "Language" line, or none
-        const char* system;
-        const char* shown;
-    } cases[] = {{"57 on a German system", "\"Language\"=dword:00000039", "de_DE.UTF-8", "english"},
-                 {"none on an English system", nullptr, "en_US.UTF-8", "english"},
-                 {"none on a German system", nullptr, "de_DE.UTF-8", "german"}};
-    for (const auto& c : cases)
+    void ExpectStartShows(const LanguageCase& c)
     {
         SCOPED_TRACE(c.name);
         ScopedTempFolder folder;
-        environment.Set("HOME", folder.Path());
+        environment.Set("HOME", folder.Path().string());
         environment.Set("LC_ALL", c.system);
         environment.Set("LANG", c.system);
         registry.reset();
         registry = std::make_unique<GuiTest::RegistryFixture>(
             c.language ? std::vector<std::string>{c.language} : std::vector<std::string>{});
-        const pid_t pid = Start();
+        ChildProgram& program = Start();
+        const wxImage& expected = reference[c.shown];
         wxImage shot;
         const bool alike = GuiTest::WaitUntil(
             [&]
@@ -270,14 +252,33 @@ TEST_F(ProgramTest, LanguageSettingAndSystemLanguageChooseTheWindowsLanguage)
                 wxRect place;
                 if (!GuiTest::FocusWindowByTitle("Tessaview (x64)", place))
                     return false;
-                shot = TopPart(GuiTest::GrabScreen(place), reference[c.shown].GetHeight());
-                return LooksAlike(shot, reference[c.shown]);
+                shot = TopPart(GuiTest::GrabScreen(place), expected.GetHeight());
+                return LooksAlike(shot, expected);
             },
             20000);
-        EXPECT_TRUE(alike) << DifferingPixels(shot, reference[c.shown]) << " pixels differ";
+        EXPECT_TRUE(alike) << DifferingPixels(shot, expected) << " pixels differ";
         if (shot.IsOk())
             GuiTest::SavePicture(shot, std::string("program-") + c.shown + "-" + c.system);
-        kill(pid, SIGTERM);
-        EXPECT_NE(WaitForExit(pid, 20000), -1);
+        EXPECT_TRUE(StopAndWait(program).has_value());
     }
+
+    std::map<std::string, wxImage> reference;
+};
+} // namespace
+
+TEST_F(LanguageTest, TheLanguageSettingChoosesTheWindowsLanguageOverTheSystems)
+{
+    const LanguageCase cases[] = {
+        {"57 on a German system", "\"Language\"=dword:00000039", "de_DE.UTF-8", "english"},
+        {"88 on an English system", "\"Language\"=dword:00000058", "en_US.UTF-8", "german"}};
+    for (const LanguageCase& c : cases)
+        ExpectStartShows(c);
+}
+
+TEST_F(LanguageTest, WithoutASettingTheSystemsLanguageIsShown)
+{
+    const LanguageCase cases[] = {{"none on an English system", nullptr, "en_US.UTF-8", "english"},
+                                  {"none on a German system", nullptr, "de_DE.UTF-8", "german"}};
+    for (const LanguageCase& c : cases)
+        ExpectStartShows(c);
 }
