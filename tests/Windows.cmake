@@ -22,9 +22,8 @@ endfunction()
 
 # A test of the simulated online services talks to them through their control port: its header
 # stands in for the server's own, so it must come before the source tree's.
+set(QUENDRY_REMOTE_SIM_HEADERS ${CMAKE_CURRENT_LIST_DIR}/core/http/windows)
 function(quendry_use_remote_sim target)
-  target_include_directories(${target} BEFORE PRIVATE ${PROJECT_SOURCE_DIR}/tests/core/http/windows)
-  if(NOT target STREQUAL quendry_remote_sim)
-    target_link_libraries(${target} PRIVATE quendry_remote_sim)
-  endif()
+  target_include_directories(${target} BEFORE PRIVATE ${QUENDRY_REMOTE_SIM_HEADERS})
+  target_link_libraries(${target} PRIVATE quendry_remote_sim)
 endfunction()

@@ -3,6 +3,7 @@
 #include "core/codec/ByteCodec.h"
 #include "infobox/Personenbindung.h"
 #include "platform/Cp1252.h"
+#include "ui/ModalState.h"
 #include "ui/NoPersB.h"
 #include "ui/StatusLine.h"
 #include "ui/WindowIds.h"
@@ -313,7 +314,7 @@ void InfoboxBereich::OnTimer(wxTimerEvent&)
     if (entryList->IsEmpty())
     {
         OfferIdentityLinkWizard();
-        if (!StillOpen())
+        if (!StillOpen(this))
             return; // the wizard's end ended this dialog
         ListInfoboxEntries();
     }
@@ -339,15 +340,8 @@ void InfoboxBereich::OnClose(wxCommandEvent&)
 
 void InfoboxBereich::EndDialog(int code)
 {
-    if (StillOpen())
+    if (StillOpen(this))
         EndModal(code);
-}
-
-// EndModal hides the dialog at once; on Windows IsModal() holds until the modal loop has
-// returned, and a second EndModal would replace the first one's code.
-bool InfoboxBereich::StillOpen() const
-{
-    return IsModal() && IsShown();
 }
 
 // clang-format off

@@ -66,7 +66,6 @@ private:
     void OfferIdentityLinkWizard();
     // Ends the modal run unless something has ended it already.
     void EndDialog(int code);
-    bool StillOpen() const;
 
     wxListBox* entryList = nullptr;
     wxTextCtrl* contentView = nullptr;

@@ -40,12 +40,12 @@ struct InfoboxUser : wxModalDialogHook
             {
                 GuiTest::WaitUntil(
                     [box] {
-                        return !GuiTest::StillOpen(box) ||
+                        return !StillOpen(box) ||
                                (!box->Timer().IsRunning() && box->IsEnabled());
                     });
-                if (GuiTest::StillOpen(box))
+                if (StillOpen(box))
                     drive(*box);
-                if (GuiTest::StillOpen(box))
+                if (StillOpen(box))
                     box->EndModal(wxID_ABORT);
             });
         return wxID_NONE;
@@ -261,7 +261,7 @@ TEST_F(InfoboxDialogTest, WizardOfferedWhereNoIdentityLinkCanBeRead)
                 if (c.chosen)
                     Choose(box, c.chosen);
                 EXPECT_EQ(box.HexView()->GetValue(), "");
-                if (GuiTest::StillOpen(&box))
+                if (StillOpen(&box))
                     GuiTest::Click(&box, ID_INFOBOX_CLOSE);
             },
             c.wizardEnd, [&] { SaveCards(); });

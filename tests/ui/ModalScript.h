@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/ModalState.h"
+
 #include <functional>
 #include <gtest/gtest.h>
 #include <utility>
@@ -8,13 +10,6 @@
 
 namespace GuiTest
 {
-// Whether a dialog's modal loop still waits for the user: EndModal hides the dialog at once, while
-// on Windows IsModal() holds until the loop has returned.
-inline bool StillOpen(const wxDialog* dialog)
-{
-    return dialog->IsModal() && dialog->IsShown();
-}
-
 // Lets every dialog shown modally run its real modal loop and plays a script inside that loop, as
 // a user would act on it. A dialog the script leaves open is ended with wxID_ABORT, so a failing
 // script never hangs the test.

@@ -83,7 +83,7 @@ protected:
                     3000));
                 script(*testDialog);
                 Click(testDialog, ID_TEST_DIALOG_CLOSE);
-                EXPECT_FALSE(GuiTest::StillOpen(testDialog));
+                EXPECT_FALSE(StillOpen(testDialog));
                 EXPECT_EQ(testDialog->GetReturnCode(), 0);
             });
         Press(button);
