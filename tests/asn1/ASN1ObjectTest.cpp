@@ -196,6 +196,12 @@ struct DecodeCase
     ByteVector content;
 };
 
+// Prints the case by its name, so that a listing of the tests is the same in every build.
+void PrintTo(const DecodeCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class DecodeTest : public testing::TestWithParam<DecodeCase>
 {
 };

@@ -102,6 +102,12 @@ struct SignerCase
     std::string_view signatureOID;
 };
 
+// Prints the case by its name, so that a listing of the tests is the same in every build.
+void PrintTo(const SignerCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class SignerInfoTest : public testing::TestWithParam<SignerCase>
 {
 };

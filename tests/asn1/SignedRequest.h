@@ -8,6 +8,7 @@
 #include <openssl/pkcs7.h>
 
 #include <memory>
+#include <ostream>
 #include <string_view>
 #include <vector>
 
@@ -30,6 +31,12 @@ struct SignerCertificateCase
     const char* name;
     CertificateSpec profile;
 };
+
+// Prints the case by its name, so that a listing of the tests is the same in every build.
+inline void PrintTo(const SignerCertificateCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 // SHA-1 and SHA-256 signed signer certificates, each with the serials 0x80, a negative one
 // and one of 16 bytes.

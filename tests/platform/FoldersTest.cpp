@@ -13,6 +13,13 @@ struct TempCase
     const char* expected;
 };
 
+// Prints the environment, so that a listing of the tests is the same in every build.
+void PrintTo(const TempCase& temp, std::ostream* os)
+{
+    *os << "TEMP=" << testing::PrintToString(temp.temp)
+        << " TMPDIR=" << testing::PrintToString(temp.tmpdir);
+}
+
 class TempFolderTest : public testing::TestWithParam<TempCase>
 {
 };

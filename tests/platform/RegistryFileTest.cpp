@@ -52,6 +52,12 @@ struct Expected
     Bytes data;
 };
 
+// Prints the value's path, so that a listing of the tests is the same in every build.
+void PrintTo(const Expected& expected, std::ostream* os)
+{
+    *os << expected.key << '\\' << expected.name;
+}
+
 class RegistryFileTest : public testing::TestWithParam<Expected>
 {
 protected:
@@ -185,6 +191,11 @@ struct ParseCase
     std::vector<std::string> warned; // "number: line"
     std::vector<std::string> stored; // "key\name" of every value in the hive
 };
+
+void PrintTo(const ParseCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 // One unreadable line in a readable key: only that line is told, and nothing of it is stored.
 ParseCase BadValue(const char* name, const std::string& line)

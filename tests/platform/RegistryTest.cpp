@@ -101,6 +101,12 @@ struct TypedValue
     const char* line; // as the store writes it
 };
 
+// Prints the value's line, so that a listing of the tests is the same in every build.
+void PrintTo(const TypedValue& value, std::ostream* os)
+{
+    *os << value.line;
+}
+
 class RegistryValueTypeTest : public RegistryTest, public testing::WithParamInterface<TypedValue>
 {
 };

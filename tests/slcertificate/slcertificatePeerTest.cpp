@@ -51,6 +51,12 @@ struct PeerCase
     CertificateSpec profile;
 };
 
+// Prints the case by its name, so that a listing of the tests is the same in every build.
+void PrintTo(const PeerCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class CertificateViewPeerTest : public testing::TestWithParam<PeerCase>
 {
 };

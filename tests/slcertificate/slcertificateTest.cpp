@@ -20,6 +20,12 @@ struct SerialCase
     int32_t number;
 };
 
+// Prints the case by its name, so that a listing of the tests is the same in every build.
+void PrintTo(const SerialCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class SerialTest : public testing::TestWithParam<SerialCase>
 {
 };
@@ -53,6 +59,11 @@ struct AlgorithmCase
     const char* outerOID; // replaces the signed algorithm when set
     SignatureAlgorithmCode code;
 };
+
+void PrintTo(const AlgorithmCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class SignatureAlgorithmTest : public testing::TestWithParam<AlgorithmCase>
 {
@@ -104,6 +115,11 @@ struct CommonNameCase
     std::vector<std::string> commonNames;
     std::string expected;
 };
+
+void PrintTo(const CommonNameCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class CommonNameTest : public testing::TestWithParam<CommonNameCase>
 {

@@ -292,6 +292,19 @@ DialogAnswer ReadDialogAnswer(Reader& reader, const Json& json)
     return DialogAnswer::Cancel();
 }
 
+// C0, DEL and C1 (U+0080 to U+009F, in UTF-8 C2 80 to C2 9F).
+bool HoldsControlCharacter(const std::string& text)
+{
+    for (size_t i = 0; i < text.size(); ++i)
+    {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+        if (byte < 0x20 || byte == 0x7F || (byte == 0xC2 && next >= 0x80 && next <= 0x9F))
+            return true;
+    }
+    return false;
+}
+
 Fault ReadFault(Reader& reader, const Json& json)
 {
     Fault fault;
@@ -307,8 +320,7 @@ Fault ReadFault(Reader& reader, const Json& json)
         reader.Refuse("gate", "must be a file name in the card set's folder");
     // No one makes such a file by hand (a NUL even cuts the name short), so the call would wait
     // for ever.
-    if (std::any_of(fault.gate.begin(), fault.gate.end(),
-                    [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }))
+    if (HoldsControlCharacter(fault.gate))
         reader.Refuse("gate", "must not hold a control character");
     return fault;
 }
@@ -536,6 +548,27 @@ void WriteFault(Writer& writer, const Fault& fault)
     OptionalText(writer, "gate", fault.gate);
     writer.EndObject();
 }
+
+// Whether removing the gate removes the file behind the card set's path: the gate's folder with
+// every link resolved and its name not followed, as a removal takes it, against the card set's
+// path with every link resolved; or an existing gate that is that file under another spelling,
+// such as a name in another case where names ignore case.
+bool IsRealFileOf(const std::filesystem::path& cardSet, const std::string& gate)
+{
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(cardSet, error);
+    if (error)
+        return false;
+    const std::filesystem::path folder =
+        std::filesystem::weakly_canonical(absolute.parent_path(), error);
+    if (error)
+        return false;
+    const std::filesystem::path realFile = std::filesystem::weakly_canonical(absolute, error);
+    if (error)
+        return false;
+    const std::filesystem::path removed = folder / gate;
+    return removed == realFile || std::filesystem::equivalent(removed, realFile, error);
+}
 } // namespace
 
 bool ParseCardSet(const std::string& json, CardSet& out)
@@ -599,7 +632,7 @@ bool CheckGates(const CardSet& set, const std::string& cardSetPath, std::string&
         if (fault.gate.empty())
             continue;
         std::error_code ignored;
-        if (fault.gate == file.filename().string())
+        if (fault.gate == file.filename().string() || IsRealFileOf(file, fault.gate))
             reader.Refuse("gate", "must not name the card set's own file");
         else if (std::filesystem::is_directory(file.parent_path() / fault.gate, ignored))
             reader.Refuse("gate", "must not name a folder");

@@ -133,6 +133,12 @@ struct JoinCase
     const char* expected;
 };
 
+// Prints the parts, so that a listing of the tests is the same in every build.
+void PrintTo(const JoinCase& join, std::ostream* os)
+{
+    *os << testing::PrintToString(join.parts);
+}
+
 class JoinRegistryPathTest : public testing::TestWithParam<JoinCase>
 {
 };

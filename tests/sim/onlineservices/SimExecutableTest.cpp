@@ -7,8 +7,10 @@
 
 #include <httplib.h>
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -79,6 +81,15 @@ TEST_F(SimExecutableTest, ABadScriptOrArgumentEndsWithAnError)
         EXPECT_EQ(sim.ReadLine(), "");
         EXPECT_NE(sim.Stop(), 0);
     }
+}
+
+// A server that hangs before it says where it listens fails the test instead of holding it.
+TEST_F(SimExecutableTest, AProgramThatWritesNothingFailsTheWaitForItsLine)
+{
+    SimProcess silent({"600"}, "/bin/sleep", std::chrono::milliseconds(200));
+    std::string line;
+    EXPECT_NONFATAL_FAILURE(line = silent.ReadLine(), "the program wrote no line within 200 ms");
+    EXPECT_EQ(line, "");
 }
 
 TEST_F(SimExecutableTest, TheRenewalServiceOpensARun)

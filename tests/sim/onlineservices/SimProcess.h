@@ -5,51 +5,93 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <cstdint>
-#include <cstdio>
+#include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
+
+// One end of a pipe, closed when it goes.
+class PipeEnd
+{
+public:
+    explicit PipeEnd(int descriptor = -1) : descriptor(descriptor) {}
+    ~PipeEnd()
+    {
+        if (descriptor >= 0)
+            close(descriptor);
+    }
+    PipeEnd& operator=(PipeEnd&& other) noexcept
+    {
+        std::swap(descriptor, other.descriptor);
+        return *this;
+    }
+
+    int Get() const { return descriptor; }
+
+private:
+    int descriptor;
+};
 
 class SimProcess
 {
 public:
-    explicit SimProcess(const std::vector<std::string>& arguments)
+    // program: another program in place of the server, for the tests of this helper itself.
+    // lineLimit: how long ReadLine waits for output before it fails the test.
+    explicit SimProcess(const std::vector<std::string>& arguments,
+                        const std::string& program = SIM_EXECUTABLE,
+                        std::chrono::milliseconds lineLimit = std::chrono::seconds(30))
+        : lineLimit(lineLimit)
     {
+        // Made before the fork: the child of a process with threads may only exec.
+        std::vector<char*> argv = {const_cast<char*>(program.c_str())};
+        for (const auto& argument : arguments)
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
         int pipeEnds[2];
-        if (pipe(pipeEnds) != 0)
+        // Close-on-exec, so that no other child keeps the pipe open.
+        if (pipe2(pipeEnds, O_CLOEXEC) != 0)
+        {
+            ADD_FAILURE() << "no pipe for " << program << ": " << std::strerror(errno);
             return;
+        }
+        PipeEnd readEnd(pipeEnds[0]);
+        const PipeEnd writeEnd(pipeEnds[1]);
         child = fork();
         if (child == 0)
         {
-            dup2(pipeEnds[1], STDOUT_FILENO);
-            close(pipeEnds[0]);
-            std::vector<char*> argv = {const_cast<char*>(SIM_EXECUTABLE)};
-            for (const auto& argument : arguments)
-                argv.push_back(const_cast<char*>(argument.c_str()));
-            argv.push_back(nullptr);
-            execv(SIM_EXECUTABLE, argv.data());
+            dup2(writeEnd.Get(), STDOUT_FILENO);
+            execv(program.c_str(), argv.data());
             _exit(127);
         }
-        close(pipeEnds[1]);
-        output = fdopen(pipeEnds[0], "r");
+        if (child < 0)
+            ADD_FAILURE() << "cannot start " << program << ": " << std::strerror(errno);
+        else
+            output = std::move(readEnd);
     }
-    ~SimProcess()
-    {
-        Stop();
-        if (output != nullptr)
-            fclose(output);
-    }
+    ~SimProcess() { Stop(); }
     SimProcess(const SimProcess&) = delete;
     SimProcess& operator=(const SimProcess&) = delete;
 
+    // The next line with its newline; at the output's end what is left of it. Empty when the
+    // program wrote nothing more, or nothing within the limit, which fails the test.
     std::string ReadLine()
     {
-        char line[512];
-        return output != nullptr && fgets(line, sizeof(line), output) ? line : "";
+        size_t end = pending.find('\n');
+        while (end == std::string::npos && ReadMore())
+            end = pending.find('\n');
+        const size_t length = end == std::string::npos ? pending.size() : end + 1;
+        std::string line = pending.substr(0, length);
+        pending.erase(0, length);
+        return line;
     }
     int Stop()
     {
@@ -64,8 +106,33 @@ public:
     }
 
 private:
+    // Appends what the program writes next; false at the output's end or when the limit passes.
+    bool ReadMore()
+    {
+        if (output.Get() < 0)
+            return false;
+        pollfd readable{output.Get(), POLLIN, 0};
+        int ready = 0;
+        do
+            ready = poll(&readable, 1, static_cast<int>(lineLimit.count()));
+        while (ready < 0 && errno == EINTR);
+        if (ready == 0)
+        {
+            ADD_FAILURE() << "the program wrote no line within " << lineLimit.count() << " ms";
+            return false;
+        }
+        char chunk[512];
+        const ssize_t got = ready < 0 ? -1 : read(output.Get(), chunk, sizeof(chunk));
+        if (got <= 0)
+            return false;
+        pending.append(chunk, static_cast<size_t>(got));
+        return true;
+    }
+
     pid_t child = -1;
-    FILE* output = nullptr;
+    PipeEnd output;
+    std::string pending; // read from the pipe, not yet returned as a line
+    std::chrono::milliseconds lineLimit;
     int exitStatus = -1;
 };
 
