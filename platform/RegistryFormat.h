@@ -23,8 +23,14 @@ struct KeyRecord
     std::vector<ValueRecord> values;
 };
 
+// Folded paths in the order an export lists its keys: each key followed by the keys below it.
+struct PathOrder
+{
+    bool operator()(const std::string& left, const std::string& right) const;
+};
+
 // Keys by their folded path; the root is always present under "".
-using HiveRecord = std::map<std::string, KeyRecord>;
+using HiveRecord = std::map<std::string, KeyRecord, PathOrder>;
 
 // Key and value names compare without regard to (ASCII) case, as on Windows, and sort the way
 // Windows sorts them: by their upper-case form.
@@ -51,4 +57,18 @@ struct NumberedLine
 HiveRecord ParseHive(const std::string& text, const std::string& hiveName,
                      std::vector<NumberedLine>* unreadable = nullptr);
 std::string FormatHive(const HiveRecord& hive, const std::string& hiveName);
+
+// A file is written back in the encoding it was read in.
+enum class FileEncoding
+{
+    Utf8, // also REGEDIT4's single bytes, taken as they are
+    Utf16Le
+};
+
+// The file's text as UTF-8 and the encoding it was in: UTF-16LE where the file starts with its
+// byte-order mark. False, with the reason, for UTF-16 that cannot be decoded.
+bool DecodeFile(const std::string& bytes, FileEncoding& encoding, std::string& text,
+                std::string& reason);
+// UTF-16LE is written with its byte-order mark; false where the text is not UTF-8.
+bool EncodeFile(const std::string& text, FileEncoding encoding, std::string& bytes);
 } // namespace platform::regfile

@@ -1,6 +1,7 @@
 #include "platform/RegistryFormat.h"
 
 #include "platform/Registry.h"
+#include "platform/Utf8.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -13,6 +14,7 @@ namespace
 constexpr std::string_view kHeader = "Windows Registry Editor Version 5.00";
 constexpr std::string_view kOldHeader = "REGEDIT4";
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+constexpr std::string_view kUtf16ByteOrderMark = "\xFF\xFE";
 constexpr std::string_view kBlanks = " \t";
 
 std::string_view TrimLeft(std::string_view text)
@@ -281,15 +283,17 @@ std::string Quote(const std::string& text)
     return quoted;
 }
 
-// Texts with a single terminating zero and no line breaks keep their readable form; anything
-// else is written as typed bytes so that the store gives back exactly what was set.
+// UTF-8 texts with a single terminating zero and no line breaks keep their readable form;
+// anything else is written as typed bytes so that the store gives back exactly what was set and
+// the file stays text in its encoding.
 bool IsPlainText(const ValueRecord& value)
 {
     if (value.type != kRegSz || value.data.empty() || value.data.back() != 0)
         return false;
-    return std::none_of(value.data.begin(), value.data.end() - 1,
-                        [](unsigned char byte)
-                        { return byte == 0 || byte == '\r' || byte == '\n'; });
+    const std::string text(value.data.begin(), value.data.end() - 1);
+    std::wstring wide;
+    return text.find_first_of(std::string("\0\r\n", 3)) == std::string::npos &&
+           Utf8ToWide(text, wide);
 }
 
 std::string HexList(const std::vector<unsigned char>& bytes)
@@ -323,6 +327,90 @@ std::string FormatData(const ValueRecord& value)
     return prefix + HexList(value.data);
 }
 
+void AppendUtf8(char32_t codePoint, std::string& text)
+{
+    if (codePoint < 0x80)
+    {
+        text.push_back(static_cast<char>(codePoint));
+        return;
+    }
+    const int continuations = codePoint < 0x800 ? 1 : codePoint < 0x10000 ? 2 : 3;
+    static const unsigned char kLeadMarks[] = {0, 0xC0, 0xE0, 0xF0};
+    text.push_back(static_cast<char>(kLeadMarks[continuations] | codePoint >> 6 * continuations));
+    for (int shift = 6 * (continuations - 1); shift >= 0; shift -= 6)
+        text.push_back(static_cast<char>(0x80 | ((codePoint >> shift) & 0x3F)));
+}
+
+char32_t CodeUnitAt(const std::string& bytes, size_t at)
+{
+    return static_cast<unsigned char>(bytes[at]) |
+           static_cast<char32_t>(static_cast<unsigned char>(bytes[at + 1])) << 8;
+}
+
+bool IsHighSurrogate(char32_t unit)
+{
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+
+bool IsLowSurrogate(char32_t unit)
+{
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+
+// The UTF-16LE after the byte-order mark, as UTF-8.
+bool DecodeUtf16(const std::string& bytes, std::string& text, std::string& reason)
+{
+    if (bytes.size() % 2 != 0)
+    {
+        reason = "UTF-16 text with an odd number of bytes";
+        return false;
+    }
+    for (size_t at = kUtf16ByteOrderMark.size(); at < bytes.size(); at += 2)
+    {
+        char32_t codePoint = CodeUnitAt(bytes, at);
+        if (IsHighSurrogate(codePoint) && at + 2 < bytes.size() &&
+            IsLowSurrogate(CodeUnitAt(bytes, at + 2)))
+        {
+            at += 2;
+            codePoint = 0x10000 + ((codePoint - 0xD800) << 10) + (CodeUnitAt(bytes, at) - 0xDC00);
+        }
+        else if (IsHighSurrogate(codePoint) || IsLowSurrogate(codePoint))
+        {
+            reason = "a broken UTF-16 surrogate pair at byte " + std::to_string(at);
+            return false;
+        }
+        AppendUtf8(codePoint, text);
+    }
+    return true;
+}
+
+void AppendUtf16Unit(char32_t unit, std::string& bytes)
+{
+    bytes.push_back(static_cast<char>(unit & 0xFF));
+    bytes.push_back(static_cast<char>(unit >> 8));
+}
+
+bool EncodeUtf16(const std::string& text, std::string& bytes)
+{
+    std::wstring wide;
+    if (!Utf8ToWide(text, wide))
+        return false;
+    bytes.assign(kUtf16ByteOrderMark);
+    // A wide character of 16 bits already is a UTF-16 unit; one of 32 bits may need a pair.
+    for (const wchar_t character : wide)
+    {
+        const auto codePoint = static_cast<char32_t>(character);
+        if (codePoint > 0xFFFF)
+        {
+            AppendUtf16Unit(0xD800 + ((codePoint - 0x10000) >> 10), bytes);
+            AppendUtf16Unit(0xDC00 + (codePoint & 0x3FF), bytes);
+        }
+        else
+            AppendUtf16Unit(codePoint, bytes);
+    }
+    return true;
+}
+
 void FormatKey(const KeyRecord& key, const std::string& hiveName, std::string& text)
 {
     text.append("[").append(hiveName);
@@ -337,6 +425,16 @@ void FormatKey(const KeyRecord& key, const std::string& hiveName, std::string& t
     text.append("\r\n");
 }
 } // namespace
+
+bool PathOrder::operator()(const std::string& left, const std::string& right) const
+{
+    // The separator comes before every character, so "A\B" lies between "A" and "A B".
+    const auto rank = [](char character)
+    { return character == '\\' ? 0u : static_cast<unsigned char>(character) + 1u; };
+    return std::lexicographical_compare(left.begin(), left.end(), right.begin(), right.end(),
+                                        [&](char first, char second)
+                                        { return rank(first) < rank(second); });
+}
 
 std::string FoldCase(const std::string& name)
 {
@@ -425,5 +523,22 @@ std::string FormatHive(const HiveRecord& hive, const std::string& hiveName)
         if (!folded.empty() || !key.values.empty())
             FormatKey(key, hiveName, text);
     return text;
+}
+bool DecodeFile(const std::string& bytes, FileEncoding& encoding, std::string& text,
+                std::string& reason)
+{
+    encoding = StartsWith(bytes, kUtf16ByteOrderMark) ? FileEncoding::Utf16Le : FileEncoding::Utf8;
+    if (encoding == FileEncoding::Utf16Le)
+        return DecodeUtf16(bytes, text, reason);
+    text = bytes;
+    return true;
+}
+
+bool EncodeFile(const std::string& text, FileEncoding encoding, std::string& bytes)
+{
+    if (encoding == FileEncoding::Utf16Le)
+        return EncodeUtf16(text, bytes);
+    bytes = text;
+    return true;
 }
 } // namespace platform::regfile

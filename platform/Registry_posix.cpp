@@ -12,6 +12,7 @@
 #include <mutex>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 #include <utility>
 
@@ -107,43 +108,88 @@ bool WriteAll(int descriptor, const std::string& text)
     return true;
 }
 
-// Every operation reads the file again, so a file's unreadable lines are told once, not at every
-// read; they are told again once the file has changed.
-void WarnUnreadable(const std::string& path, const std::string& text,
-                    const std::vector<regfile::NumberedLine>& unreadable)
+// Every operation reads the file again, so what is wrong with a file is told once, not at every
+// read; it is told again once it has changed. An empty message: nothing is wrong.
+void TellOnce(const std::string& path, const std::string& message)
 {
     static std::mutex mutex;
-    static std::map<std::string, std::string> toldText; // by path
+    static std::map<std::string, std::string> toldMessage; // by path
     const std::lock_guard<std::mutex> lock(mutex);
-    if (unreadable.empty())
-    {
-        toldText.erase(path);
-        return;
-    }
-    if (std::exchange(toldText[path], text) == text)
-        return;
-    for (const regfile::NumberedLine& line : unreadable)
-        std::fprintf(stderr, "%s:%zu: cannot read this line, it is skipped: %s\n", path.c_str(),
-                     line.number, line.text.c_str());
+    if (message.empty())
+        toldMessage.erase(path);
+    else if (std::exchange(toldMessage[path], message) != message)
+        std::fputs(message.c_str(), stderr);
 }
 
-// A missing store is an empty hive; one that exists but cannot be read denies access.
-uint32_t LoadHive(RegistryHive hive, HiveRecord& record)
+std::string UnreadableLines(const std::string& path,
+                            const std::vector<regfile::NumberedLine>& unreadable)
+{
+    std::string message;
+    for (const regfile::NumberedLine& line : unreadable)
+        message += path + ":" + std::to_string(line.number) +
+                   ": cannot read this line, it is skipped: " + line.text + "\n";
+    return message;
+}
+
+std::string ErrorText(int error)
+{
+    return std::generic_category().message(error);
+}
+
+// Why an open file is no store file; empty when it is one.
+std::string NotAStoreFile(int descriptor)
+{
+    struct stat info = {};
+    if (fstat(descriptor, &info) != 0)
+        return ErrorText(errno);
+    if (S_ISDIR(info.st_mode))
+        return ErrorText(EISDIR);
+    return S_ISREG(info.st_mode) ? std::string() : "not a regular file";
+}
+
+// A missing file reads as empty; false, with the reason, for one that exists but cannot be read.
+bool ReadStoreFile(const std::string& path, std::string& bytes, std::string& reason)
+{
+    // Not blocking: a pipe in the file's place must not stop the program.
+    FileDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!file.IsOpen())
+    {
+        const int error = errno;
+        if (error == ENOENT || error == ENOTDIR)
+            return true;
+        reason = ErrorText(error);
+        return false;
+    }
+    reason = NotAStoreFile(file.Get());
+    if (reason.empty() && !ReadAll(file.Get(), bytes))
+        reason = ErrorText(errno);
+    return reason.empty();
+}
+
+// A missing store is an empty hive; one that exists but cannot be read denies access, so that
+// nothing is written over it either.
+uint32_t LoadHive(RegistryHive hive, HiveRecord& record, regfile::FileEncoding* encoding = nullptr)
 {
     record = regfile::EmptyHive();
     const std::string folder = StoreFolder(hive);
     if (folder.empty())
         return kRegistrySuccess;
     const std::string path = StoreFile(folder, hive);
-    FileDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!file.IsOpen())
-        return errno == ENOENT || errno == ENOTDIR ? kRegistrySuccess : kRegistryAccessDenied;
+    std::string bytes;
     std::string text;
-    if (!ReadAll(file.Get(), text))
+    std::string reason;
+    regfile::FileEncoding found = regfile::FileEncoding::Utf8;
+    if (!ReadStoreFile(path, bytes, reason) || !regfile::DecodeFile(bytes, found, text, reason))
+    {
+        TellOnce(path, path + ": cannot read this file, it is neither used nor changed: " + reason +
+                           "\n");
         return kRegistryAccessDenied;
+    }
     std::vector<regfile::NumberedLine> unreadable;
     record = regfile::ParseHive(text, HiveName(hive), &unreadable);
-    WarnUnreadable(path, text, unreadable);
+    TellOnce(path, UnreadableLines(path, unreadable));
+    if (encoding != nullptr)
+        *encoding = found;
     return kRegistrySuccess;
 }
 
@@ -182,6 +228,17 @@ bool WriteFileAtomically(const std::string& folder, const std::string& path,
     return written;
 }
 
+// A name that is no UTF-8 text cannot be written into a UTF-16 file.
+uint32_t WriteHive(const std::string& folder, RegistryHive hive, const HiveRecord& record,
+                   regfile::FileEncoding encoding)
+{
+    std::string bytes;
+    if (!regfile::EncodeFile(regfile::FormatHive(record, HiveName(hive)), encoding, bytes))
+        return kRegistryInvalidParameter;
+    return WriteFileAtomically(folder, StoreFile(folder, hive), bytes) ? kRegistrySuccess
+                                                                       : kRegistryAccessDenied;
+}
+
 // Writers of a store take turns so that no change is lost; readers need no lock because the
 // file is only ever replaced whole.
 class StoreLock
@@ -209,13 +266,12 @@ template <typename Change> uint32_t ModifyHive(RegistryHive hive, Change&& chang
     if (!lock.Locked())
         return kRegistryAccessDenied;
     HiveRecord record;
-    uint32_t result = LoadHive(hive, record);
+    regfile::FileEncoding encoding = regfile::FileEncoding::Utf8;
+    uint32_t result = LoadHive(hive, record, &encoding);
     if (result == kRegistrySuccess)
         result = change(record);
-    if (result == kRegistrySuccess &&
-        !WriteFileAtomically(folder, StoreFile(folder, hive),
-                             regfile::FormatHive(record, HiveName(hive))))
-        result = kRegistryAccessDenied;
+    if (result == kRegistrySuccess)
+        result = WriteHive(folder, hive, record, encoding);
     return result;
 }
 

@@ -1,8 +1,11 @@
 #include "platform/Registry.h"
 #include "platform/RegistryFormat.h"
+#include "tests/platform/RegistryTestFiles.h"
 #include "tests/platform/ScopedEnvironment.h"
 #include "tests/platform/ScopedTempFolder.h"
 
+#include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 #include <optional>
 #include <string>
@@ -281,4 +284,188 @@ TEST(RegistryFileWarningTest, TellsEachUnreadableTextOnceWithTheFileAndLine)
                   path + ":2: " + told + "[HKEY_LOCAL_MACHINE\\Q\n" +  //
                   path + ":2: " + told + "[HKEY_LOCAL_MACHINE\\Q\n");
 }
+
+// The client's settings as the registry editor exports them: its keys without the ones above.
+const std::string kUserExport =
+    "Windows Registry Editor Version 5.00\r\n"
+    "\r\n"
+    "[HKEY_CURRENT_USER\\Software\\Corvane GmbH]\r\n"
+    "\r\n"
+    "[HKEY_CURRENT_USER\\Software\\Corvane GmbH\\Quendry Client]\r\n"
+    "\"Language\"=dword:00000058\r\n"
+    "\"Owner\"=\"Jörg Weiß 𝄞\"\r\n"
+    "\r\n"
+    "[HKEY_CURRENT_USER\\Software\\Corvane GmbH\\Quendry Client\\Trace]\r\n"
+    "\"Filename\"=\"C:\\\\Users\\\\Jörg\\\\Logs\"\r\n"
+    "\r\n"
+    "[HKEY_CURRENT_USER\\Software\\Corvane GmbH\\Quendry Client Tools]\r\n"
+    "\"Blob\"=hex:01,02\r\n"
+    "\r\n";
+const char kClient[] = "Software\\Corvane GmbH\\Quendry Client";
+
+// The export after "Language" was set to English through the store: every line stays where it
+// was, and the key above the exported ones is written too.
+std::string EnglishExport()
+{
+    std::string text = kUserExport;
+    text.replace(text.find("dword:00000058"), 14, "dword:00000039");
+    return text.insert(text.find("[HKEY"), "[HKEY_CURRENT_USER\\Software]\r\n\r\n");
+}
+
+struct EncodingCase
+{
+    const char* name;
+    std::string file;
+    std::string changed;
+};
+
+class RegistryEncodingTest : public testing::TestWithParam<EncodingCase>
+{
+protected:
+    void SetUp() override { environment_.Set("QUENDRY_REGISTRY_DIR", folder_.Path().string()); }
+
+    ScopedTempFolder folder_;
+    ScopedEnvironment environment_;
+};
+
+Bytes Query(const platform::UniqueRegistryKey& key, const std::string& name)
+{
+    unsigned char data[64] = {};
+    uint32_t size = sizeof(data);
+    EXPECT_EQ(platform::RegistryQueryValue(key.get(), name, nullptr, data, &size), 0u) << name;
+    return Bytes(data, data + size);
+}
+
+// Reads the client's values from the user's hive and sets the language to English.
+void SetEnglish()
+{
+    platform::RegistryHandle handle = nullptr;
+    ASSERT_EQ(platform::RegistryOpenKey(platform::RegistryHive::CurrentUser, kClient,
+                                        platform::kKeyRead | platform::kKeyWrite, &handle),
+              0u);
+    platform::UniqueRegistryKey key(handle);
+    EXPECT_EQ(Query(key, "Language"), (Bytes{0x58, 0, 0, 0}));
+    const std::string owner = "Jörg Weiß 𝄞";
+    Bytes ownerText(owner.begin(), owner.end());
+    ownerText.push_back(0);
+    EXPECT_EQ(Query(key, "Owner"), ownerText);
+
+    const unsigned char english[] = {0x39, 0, 0, 0};
+    EXPECT_EQ(platform::RegistrySetValue(key.get(), "Language", platform::kRegDword, english,
+                                         sizeof(english)),
+              0u);
+}
+
+TEST_P(RegistryEncodingTest, ReadsTheFileAndWritesItBackInItsEncodingWithEveryLine)
+{
+    const std::string path = folder_.File("HKEY_CURRENT_USER.reg");
+    WriteTextFile(path, GetParam().file);
+    testing::internal::CaptureStderr();
+    SetEnglish();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "every line is readable";
+    EXPECT_EQ(ReadTextFile(path), GetParam().changed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, RegistryEncodingTest,
+                         testing::Values(EncodingCase{"Utf16LeExport", Utf16LeFile(kUserExport),
+                                                      Utf16LeFile(EnglishExport())},
+                                         EncodingCase{"Utf8", kUserExport, EnglishExport()}),
+                         [](const testing::TestParamInfo<EncodingCase>& info)
+                         { return info.param.name; });
+
+// A name that is no UTF-8 text has no UTF-16 form: the change is refused, the file kept.
+TEST(RegistryEncodingRefusalTest, ANameThatIsNoTextLeavesAUtf16FileAsItWas)
+{
+    ScopedTempFolder folder;
+    ScopedEnvironment environment;
+    environment.Set("QUENDRY_REGISTRY_DIR", folder.Path().string());
+    const std::string path = folder.File("HKEY_CURRENT_USER.reg");
+    WriteTextFile(path, Utf16LeFile(kUserExport));
+    platform::RegistryHandle handle = nullptr;
+    ASSERT_EQ(platform::RegistryOpenKey(platform::RegistryHive::CurrentUser, kClient,
+                                        platform::kKeyWrite, &handle),
+              0u);
+    platform::UniqueRegistryKey key(handle);
+    const unsigned char one[] = {1, 0, 0, 0};
+    EXPECT_EQ(
+        platform::RegistrySetValue(key.get(), "Gr\xFC\xDF", platform::kRegDword, one, sizeof(one)),
+        platform::kRegistryInvalidParameter);
+    EXPECT_EQ(ReadTextFile(path), Utf16LeFile(kUserExport));
+}
+
+const std::string kReadable =
+    "[HKEY_LOCAL_MACHINE\\Software\\Q]\r\n\"Language\"=dword:00000058\r\n";
+
+class UnreadableStoreFileTest : public testing::TestWithParam<UnreadableFile>
+{
+};
+
+TEST_P(UnreadableStoreFileTest, IsNamedWithTheReasonOnceAndNeitherReadNorWritten)
+{
+    ScopedTempFolder folder;
+    ScopedEnvironment environment;
+    environment.Set("QUENDRY_REGISTRY_DIR", folder.Path().string());
+    const std::string path = folder.File("HKEY_LOCAL_MACHINE.reg");
+    WriteTextFile(path, kReadable);
+    platform::RegistryHandle handle = nullptr;
+    ASSERT_EQ(platform::RegistryOpenKey(platform::RegistryHive::LocalMachine, "Software\\Q",
+                                        platform::kKeyRead | platform::kKeyWrite, &handle),
+              0u);
+    platform::UniqueRegistryKey key(handle);
+    GetParam().spoil(path);
+    const std::string before = Snapshot(path);
+
+    testing::internal::CaptureStderr();
+    {
+        const ObeyFileModes obey;
+        platform::RegistryHandle again = nullptr;
+        EXPECT_EQ(platform::RegistryOpenKey(platform::RegistryHive::LocalMachine, "Software\\Q",
+                                            platform::kKeyRead, &again),
+                  platform::kRegistryAccessDenied);
+        uint32_t size = 0;
+        EXPECT_EQ(platform::RegistryQueryValue(key.get(), "Language", nullptr, nullptr, &size),
+                  platform::kRegistryAccessDenied);
+        const unsigned char one[] = {1, 0, 0, 0};
+        EXPECT_EQ(platform::RegistrySetValue(key.get(), "Language", platform::kRegDword, one,
+                                             sizeof(one)),
+                  platform::kRegistryAccessDenied);
+        EXPECT_EQ(platform::RegistryCreateKey(platform::RegistryHive::LocalMachine, "Software\\New",
+                                              platform::kKeyWrite, &again),
+                  platform::kRegistryAccessDenied);
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              path + ": cannot read this file, it is neither used nor changed: " +
+                  GetParam().reason + "\n");
+    EXPECT_EQ(Snapshot(path), before);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1)
+        << "nothing was left beside it";
+}
+
+// The two halves of a UTF-16 surrogate pair, each on its own.
+const std::string kFirstHalf = "\x3D\xD8";
+const std::string kSecondHalf = "\x1E\xDD";
+
+std::vector<UnreadableFile> UnreadableFiles()
+{
+    std::vector<UnreadableFile> files = SpoiledByTheUser();
+    files.push_back({"FirstHalfAtTheEnd",
+                     [](const std::string& path)
+                     { WriteTextFile(path, Utf16LeFile(kReadable) + kFirstHalf); },
+                     "a broken UTF-16 surrogate pair at byte " +
+                         std::to_string(Utf16LeFile(kReadable).size())});
+    files.push_back(
+        {"FirstHalfBeforeALetter",
+         [](const std::string& path)
+         { WriteTextFile(path, Utf16LeFile("[") + kFirstHalf + Utf16LeFile("]").substr(2)); },
+         "a broken UTF-16 surrogate pair at byte 4"});
+    files.push_back({"SecondHalfAlone",
+                     [](const std::string& path)
+                     { WriteTextFile(path, Utf16LeFile("[") + kSecondHalf); },
+                     "a broken UTF-16 surrogate pair at byte 4"});
+    return files;
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, UnreadableStoreFileTest, testing::ValuesIn(UnreadableFiles()),
+                         [](const testing::TestParamInfo<UnreadableFile>& info)
+                         { return info.param.name; });
 } // namespace

@@ -154,6 +154,7 @@ INSTANTIATE_TEST_SUITE_P(
         TypedValue{"NoZero", platform::kRegSz, {'a', 'b'}, "\"NoZero\"=hex(1):61,62"},
         TypedValue{"Inner", platform::kRegSz, {'a', 0, 'b', 0}, "\"Inner\"=hex(1):61,00,62,00"},
         TypedValue{"Lines", platform::kRegSz, Text("a\r\nb"), "\"Lines\"=hex(1):61,0d,0a,62,00"},
+        TypedValue{"Latin", platform::kRegSz, Text("\xE4"), "\"Latin\"=hex(1):e4,00"},
         TypedValue{"Multi", platform::kRegMultiSz, {'a', 0, 0}, "\"Multi\"=hex(7):61,00,00"}));
 
 TEST_F(RegistryTest, QueryFollowsTheWindowsBufferRules)
