@@ -120,6 +120,7 @@ struct DialogAnswer
     Kind kind = Kind::Cancel;
     std::vector<std::string> values;
     QuendrySim::Code rv = 0;
+    std::string pin; // the name of the PIN it answers; empty: whichever is asked first
 
     static DialogAnswer Enter(std::vector<std::string> values);
     static DialogAnswer Cancel();

@@ -276,7 +276,7 @@ Slot ReadSlot(Reader& reader, const Json& json)
     return slot;
 }
 
-DialogAnswer ReadDialogAnswer(Reader& reader, const Json& json)
+DialogAnswer ReadDialogKind(Reader& reader, const Json& json)
 {
     if (const Json* values = reader.Array(json, "enter"))
     {
@@ -290,6 +290,13 @@ DialogAnswer ReadDialogAnswer(Reader& reader, const Json& json)
     if (auto rv = reader.CodeValue(json, "rv"))
         return DialogAnswer::Answer(*rv);
     return DialogAnswer::Cancel();
+}
+
+DialogAnswer ReadDialogAnswer(Reader& reader, const Json& json)
+{
+    DialogAnswer answer = ReadDialogKind(reader, json);
+    answer.pin = reader.Text(json, "pin");
+    return answer;
 }
 
 // C0, DEL and C1 (U+0080 to U+009F, in UTF-8 C2 80 to C2 9F).
@@ -512,6 +519,7 @@ void WriteSlot(Writer& writer, const Slot& slot)
 void WriteDialogAnswer(Writer& writer, const DialogAnswer& answer)
 {
     writer.StartObject();
+    OptionalText(writer, "pin", answer.pin);
     switch (answer.kind)
     {
     case DialogAnswer::Kind::Enter:

@@ -167,9 +167,9 @@ private:
     ObjectRef ObjectOf(CK_SESSION_HANDLE handle, CK_OBJECT_HANDLE object);
     CK_RV CryptoInit(CK_SESSION_HANDLE handle, const CK_MECHANISM* mechanism, CK_OBJECT_HANDLE key,
                      bool forSigning, CallLogLine& line);
-    // The PIN dialog of the card; Verify asks for the PIN that guards an object unless it is
-    // logged in.
-    CK_RV RunPinDialog(DialogKind kind, Pin& pin, const std::string& pinName);
+    // The PIN dialog of the card: the first queued answer for the PIN, else the window on the
+    // screen when it is on. Verify asks for the PIN that guards an object unless it is logged in.
+    CK_RV RunPinDialog(DialogKind kind, const Card& card, Pin& pin, const std::string& pinName);
     CK_RV Authorize(CK_SLOT_ID slot, Card& card, const std::string& pinName);
     CK_RV RunPinAttribute(Card& card, CardObject& object, const CK_ATTRIBUTE& attribute);
     CK_RV WriteValue(CK_SLOT_ID slot, Card& card, CardObject& object, const ByteVector& value);

@@ -230,7 +230,7 @@ CK_RV Module::RunPinAttribute(Card& card, CardObject& object, const CK_ATTRIBUTE
         return CKR_ATTRIBUTE_TYPE_INVALID;
     const DialogKind kind =
         attribute.type == CKA_QUENDRY_CHANGE_PIN ? DialogKind::Change : DialogKind::Unblock;
-    return RunPinDialog(kind, *pin, object.pin);
+    return RunPinDialog(kind, card, *pin, object.pin);
 }
 
 CK_RV Module::WriteValue(CK_SLOT_ID slot, Card& card, CardObject& object, const ByteVector& value)

@@ -67,6 +67,19 @@ const char* AnswerName(const DialogAnswer& answer)
     return "cancel";
 }
 
+std::optional<DialogAnswer> TakeAnswerFor(std::vector<DialogAnswer>& queue,
+                                          const std::string& pinName)
+{
+    auto fits = std::find_if(queue.begin(), queue.end(),
+                             [&pinName](const DialogAnswer& answer)
+                             { return answer.pin.empty() || answer.pin == pinName; });
+    if (fits == queue.end())
+        return std::nullopt;
+    DialogAnswer taken = std::move(*fits);
+    queue.erase(fits);
+    return taken;
+}
+
 CK_RV ApplyDialogAnswer(DialogKind kind, Pin& pin, const DialogAnswer& answer)
 {
     switch (answer.kind)

@@ -2,6 +2,7 @@
 
 #include "sim/cardmodule/module/Module.h"
 #include "sim/cardmodule/module/PinEngine.h"
+#include "sim/cardmodule/module/PinWindow.h"
 
 #include <algorithm>
 #include <cstring>
@@ -232,7 +233,7 @@ CK_RV Module::Login(CK_SESSION_HANDLE handle, CK_USER_TYPE user, const CK_UTF8CH
     if (!loginPin)
         return CKR_GENERAL_ERROR;
     if (!pin || length == 0)
-        rv = RunPinDialog(DialogKind::Verify, *loginPin, card->loginPin);
+        rv = RunPinDialog(DialogKind::Verify, *card, *loginPin, card->loginPin);
     else
     {
         rv = VerifyPin(*loginPin, std::string(reinterpret_cast<const char*>(pin), length));
@@ -263,24 +264,22 @@ CK_RV Module::Authorize(CK_SLOT_ID slot, Card& card, const std::string& pinName)
     Pin* pin = card.FindPin(pinName);
     if (!pin)
         return CKR_GENERAL_ERROR;
-    return RunPinDialog(DialogKind::Verify, *pin, pinName);
+    return RunPinDialog(DialogKind::Verify, card, *pin, pinName);
 }
 
-CK_RV Module::RunPinDialog(DialogKind kind, Pin& pin, const std::string& pinName)
+CK_RV Module::RunPinDialog(DialogKind kind, const Card& card, Pin& pin, const std::string& pinName)
 {
     static const char* const kKindNames[] = {"change", "unblock", "verify"};
     CallLogLine line("dialog");
     line.Add("kind", kKindNames[static_cast<int>(kind)]);
     line.Add("pin", pinName);
     CK_RV rv = CKR_PIN_LOCKED;
+    // Refused before anything is asked or taken from the queue.
     if (!IsLockedFor(kind, pin))
     {
-        DialogAnswer answer = DialogAnswer::Cancel();
-        if (!m_set.dialog.empty())
-        {
-            answer = m_set.dialog.front();
-            m_set.dialog.erase(m_set.dialog.begin());
-        }
+        std::optional<DialogAnswer> queued = TakeAnswerFor(m_set.dialog, pinName);
+        const DialogAnswer answer =
+            queued ? std::move(*queued) : AskOnScreen({kind, card.label, pinName});
         line.Add("answer", AnswerName(answer));
         rv = ApplyDialogAnswer(kind, pin, answer);
         if (!Save())

@@ -35,8 +35,10 @@ SimEnvironment::SimEnvironment()
     m_log = (folder / "calls.log").string();
     std::error_code error;
     std::filesystem::copy_file(TemplatePath(), m_cardSet, error);
+    // A test queues its answers: a PIN window left on in the shell would wait for a user.
     m_ready = !error && SetEnvironmentValue("QUENDRY_SIM_CARDS", m_cardSet) &&
-              SetEnvironmentValue("QUENDRY_SIM_LOG", m_log);
+              SetEnvironmentValue("QUENDRY_SIM_LOG", m_log) &&
+              SetEnvironmentValue("QUENDRY_SIM_PIN_WINDOW", "off");
 }
 
 SimEnvironment::~SimEnvironment()

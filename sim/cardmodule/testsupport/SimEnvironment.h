@@ -15,7 +15,7 @@ class SimEnvironment
 {
 public:
     // Copies the template card set into a new folder and sets QUENDRY_SIM_CARDS and
-    // QUENDRY_SIM_LOG for this process.
+    // QUENDRY_SIM_LOG for this process; turns the PIN window off (QUENDRY_SIM_PIN_WINDOW).
     SimEnvironment();
     ~SimEnvironment();
     SimEnvironment(const SimEnvironment&) = delete;

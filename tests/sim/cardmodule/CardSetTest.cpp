@@ -33,6 +33,7 @@ TEST(SimCardSet, WritingAndParsingKeepEverything)
     ASSERT_TRUE(LoadCardSet(SimEnvironment::TemplatePath(), set));
     set.dialog = {DialogAnswer::Enter({"1", "2"}), DialogAnswer::Cancel(), DialogAnswer::Fail(),
                   DialogAnswer::Answer(0x80000001)};
+    set.dialog[0].pin = "SIG";
     Fault fault;
     fault.function = "C_Sign";
     fault.rv = 6;
@@ -49,6 +50,8 @@ TEST(SimCardSet, WritingAndParsingKeepEverything)
     EXPECT_EQ(written, WriteCardSet(parsed));
     EXPECT_EQ(DialogAnswer::Kind::Code, parsed.dialog[3].kind);
     EXPECT_EQ(0x80000001u, parsed.dialog[3].rv);
+    EXPECT_EQ("SIG", parsed.dialog[0].pin);
+    EXPECT_EQ("", parsed.dialog[1].pin);
 }
 
 TEST(SimCardSet, MalformedMembersAreRefused)
@@ -59,6 +62,7 @@ TEST(SimCardSet, MalformedMembersAreRefused)
         "{\"slots\": [{\"id\": 1, \"card\": {\"objects\": [{\"class\": \"key\"}]}}]}",
         "{\"faults\": [{\"function\": \"C_Sign\", \"rv\": \"six\"}]}",
         "{\"slots\": {}}",
+        "{\"dialog\": [{\"pin\": 1, \"enter\": [\"1234\"]}]}",
     };
     for (const char* json : bad)
     {

@@ -60,6 +60,21 @@ inline CK_SLOT_ID SlotOfType(int cardType)
 }
 constexpr CK_SLOT_ID kEmptySlot = 10;
 
+// An object guarded by a PIN of the generated card set, and the PIN's name there.
+struct PinOwner
+{
+    int cardType;
+    CK_OBJECT_CLASS objectClass;
+    const char* label;
+    const char* pinName;
+};
+inline const PinOwner kSig1{1, CKO_PRIVATE_KEY, "SK.CH.SIG", "SIG"};
+inline const PinOwner kSig2{2, CKO_PRIVATE_KEY, "SK.CH.SIG", "SIG"};
+inline const PinOwner kSig4{4, CKO_PRIVATE_KEY, "SK.CH.SIG", "SIG"};
+inline const PinOwner kEnc2{2, CKO_PRIVATE_KEY, "SK.CH.EKEY", "ENC"};
+inline const PinOwner kEnc7{7, CKO_PRIVATE_KEY, "SK.CH.EKEY", "ENC"};
+inline const PinOwner kInfobox0{0, CKO_DATA, "PERSONENBINDUNG", "INFOBOX"};
+
 std::vector<unsigned char> Bytes(const std::string& hex);
 std::string Hex(const std::vector<unsigned char>& bytes);
 

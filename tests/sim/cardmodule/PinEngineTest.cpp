@@ -6,23 +6,17 @@
 
 using QuendrySim::DialogAnswer;
 using QuendrySim::SimEnvironment;
+using SimTest::kEnc7;
+using SimTest::kInfobox0;
+using SimTest::kSig1;
+using SimTest::kSig2;
+using SimTest::kSig4;
 using SimTest::LoadedModule;
+using SimTest::PinOwner;
 using SimTest::SlotOfType;
 
 namespace
 {
-struct PinOwner
-{
-    int cardType;
-    CK_OBJECT_CLASS objectClass;
-    const char* label;
-    const char* pinName;
-};
-const PinOwner kSig1{1, CKO_PRIVATE_KEY, "SK.CH.SIG", "SIG"};
-const PinOwner kSig2{2, CKO_PRIVATE_KEY, "SK.CH.SIG", "SIG"};
-const PinOwner kSig4{4, CKO_PRIVATE_KEY, "SK.CH.SIG", "SIG"};
-const PinOwner kEnc7{7, CKO_PRIVATE_KEY, "SK.CH.EKEY", "ENC"};
-const PinOwner kInfobox0{0, CKO_DATA, "PERSONENBINDUNG", "INFOBOX"};
 constexpr CK_ATTRIBUTE_TYPE kChange = CKA_QUENDRY_CHANGE_PIN;
 constexpr CK_ATTRIBUTE_TYPE kUnblock = CKA_QUENDRY_UNBLOCK_PIN;
 
@@ -33,6 +27,16 @@ std::vector<DialogAnswer> Only(DialogAnswer answer)
 std::vector<DialogAnswer> Enter(std::vector<std::string> texts)
 {
     return Only(DialogAnswer::Enter(std::move(texts)));
+}
+std::vector<DialogAnswer> Both(DialogAnswer first, DialogAnswer second)
+{
+    return {std::move(first), std::move(second)};
+}
+DialogAnswer EnterFor(const char* pinName, std::vector<std::string> texts)
+{
+    DialogAnswer answer = DialogAnswer::Enter(std::move(texts));
+    answer.pin = pinName;
+    return answer;
 }
 
 struct PinCase
@@ -75,6 +79,11 @@ const PinCase kPinCases[] = {
     {"unblock PUK locked", kSig4, kUnblock, 0, 0, Enter({"12345678", "222222"}), CKR_PIN_LOCKED,
      "123456", 0, 0, 1},
     {"Infobox PIN", kInfobox0, kChange, 3, 10, Enter({"4321", "9876"}), CKR_OK, "9876", 3, 10, 0},
+    {"answer for another PIN stays queued", kSig1, kChange, 3, 10,
+     Only(EnterFor("ENC", {"1234", "4321"})), CKR_FUNCTION_CANCELED, "123456", 3, 10, 1},
+    {"answer naming the PIN is taken past another's", kSig1, kChange, 2, 10,
+     Both(EnterFor("ENC", {"1234", "4321"}), EnterFor("SIG", {"123456", "654321"})), CKR_OK,
+     "654321", 3, 10, 1},
 };
 
 void Arrange(const SimEnvironment& env, const PinCase& c)
@@ -187,4 +196,71 @@ TEST_F(SimPinRules, SigningAsksForTheKeysPinUnlessLoggedIn)
     EXPECT_EQ(CKR_OK, module.Sign(session, enc, CKM_RSA_PKCS, digest, signature));
     EXPECT_EQ(192u, signature.size());
     EXPECT_EQ(2, env.Load().slots[1].card->pins.at("SIG").retries);
+}
+
+TEST(SimPinEngine, QueuedAnswersGoToTheirOwnPin)
+{
+    enum class Step
+    {
+        SignWithSignatureKey,
+        LogInWithDialog // the login PIN of card type 1 is the encryption PIN
+    };
+    struct QueueCase
+    {
+        const char* name;
+        int signatureRetries; // before
+        std::vector<DialogAnswer> answers;
+        std::vector<std::pair<Step, CK_RV>> steps;
+        int signatureRetriesAfter, encryptionRetriesAfter;
+        size_t answersLeft;
+    } const cases[] = {
+        {"a signature takes its own answer, not the one queued first",
+         3,
+         {EnterFor("ENC", {"1234"}), EnterFor("SIG", {"123456"})},
+         {{Step::SignWithSignatureKey, CKR_OK}, {Step::LogInWithDialog, CKR_OK}},
+         3,
+         3,
+         0},
+        {"an answer for a locked PIN is not taken by the next PIN",
+         0,
+         {EnterFor("SIG", {"123456"})},
+         {{Step::SignWithSignatureKey, CKR_PIN_LOCKED},
+          {Step::LogInWithDialog, CKR_FUNCTION_CANCELED}},
+         0,
+         3,
+         1},
+        {"an answer naming no PIN is kept through a locked PIN for the next",
+         0,
+         {DialogAnswer::Enter({"1234"})},
+         {{Step::SignWithSignatureKey, CKR_PIN_LOCKED}, {Step::LogInWithDialog, CKR_OK}},
+         0,
+         3,
+         0},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        SimEnvironment env;
+        ASSERT_TRUE(env.Ready());
+        auto set = env.Load();
+        set.slots[1].card->pins.at("SIG").retries = c.signatureRetries;
+        set.dialog = c.answers;
+        ASSERT_TRUE(env.Save(set));
+        LoadedModule module;
+        ASSERT_TRUE(module.Load());
+        ASSERT_EQ(CKR_OK, module.Initialize());
+        CK_SESSION_HANDLE session = module.Open(SlotOfType(1));
+        CK_OBJECT_HANDLE key = module.Find(session, CKO_PRIVATE_KEY, "SK.CH.SIG");
+        std::vector<unsigned char> signature;
+        for (const auto& [step, expected] : c.steps)
+            EXPECT_EQ(expected, step == Step::SignWithSignatureKey
+                                    ? module.Sign(session, key, CKM_ECDSA,
+                                                  std::vector<unsigned char>(32, 0x5A), signature)
+                                    : module.F().C_Login(session, CKU_USER, nullptr, 0));
+        module.Finalize();
+        set = env.Load();
+        EXPECT_EQ(c.signatureRetriesAfter, set.slots[1].card->pins.at("SIG").retries);
+        EXPECT_EQ(c.encryptionRetriesAfter, set.slots[1].card->pins.at("ENC").retries);
+        EXPECT_EQ(c.answersLeft, set.dialog.size());
+    }
 }
