@@ -1,33 +1,13 @@
 #pragma once
 
 #include "sim/onlineservices/Server.h"
+#include "sim/onlineservices/ZmrScenario.h"
 
-#include <map>
 #include <string>
 #include <vector>
 
 namespace OnlineServicesSim
 {
-
-// One person the simulated register knows.
-struct ZmrPerson
-{
-    // The common name of the signer certificate this entry answers; empty answers any.
-    std::string commonName;
-    // The register search's members by name (UTF-8), toBeSigned among them; a member not given
-    // is answered empty.
-    std::map<std::string, std::string> fields;
-    // Base64 of the identity-link record; empty: one is made from the register fields.
-    std::string identityLink;
-    std::string cin;
-};
-
-struct ZmrScenario
-{
-    std::string sessionText = "Ich beantrage die Suche im Zentralen Melderegister "
-                              "(ZMR) f\xC3\xBCr meine Personenbindung.";
-    std::vector<ZmrPerson> persons;
-};
 
 // { "sessionText": "...", "persons": [ { "commonName": "...", "cin": "...",
 //   "identityLink": "<Base64>", "register": { "GivenName": "...", "toBeSigned": "...", ... } } ] }

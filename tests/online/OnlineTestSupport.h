@@ -32,7 +32,8 @@ public:
     }
     ~LogCapture()
     {
-        GetAppLogger()->enabled = false;
+        // Closes the log file, which Windows keeps from being removed with its folder while open.
+        GetAppLogger()->Destroy();
         platform::SetDebugOutputSink({});
     }
     LogCapture(const LogCapture&) = delete;

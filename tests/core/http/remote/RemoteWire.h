@@ -5,9 +5,13 @@
 // in decimal, ":" and its bytes, so any byte may travel.
 
 #include "sim/onlineservices/Messages.h"
+#include "sim/onlineservices/RenewalScenario.h"
+#include "sim/onlineservices/ZmrScenario.h"
 
 #include <cstdint>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace OnlineServicesSim::remote
@@ -22,6 +26,16 @@ public:
         return *this;
     }
     FieldWriter& Put(uint64_t number) { return Put(std::to_string(number)); }
+    FieldWriter& Put(const Bytes& bytes) { return Put(std::string(bytes.begin(), bytes.end())); }
+    // The count, then each item as putItem writes it.
+    template <typename Items, typename PutItem>
+    FieldWriter& PutEach(const Items& items, PutItem putItem)
+    {
+        Put(items.size());
+        for (const auto& item : items)
+            putItem(*this, item);
+        return *this;
+    }
     FieldWriter& PutHeaders(const HeaderList& headers)
     {
         Put(headers.size());
@@ -65,6 +79,17 @@ public:
         for (char c : field)
             value = c >= '0' && c <= '9' ? value * 10 + static_cast<uint64_t>(c - '0') : value;
         return value;
+    }
+    Bytes TakeBytes()
+    {
+        const std::string field = Take();
+        return Bytes(field.begin(), field.end());
+    }
+    // The count, then each item as takeItem reads it, until a field is missing.
+    template <typename TakeItem> void TakeEach(TakeItem takeItem)
+    {
+        for (uint64_t count = TakeNumber(); ok && count > 0; --count)
+            takeItem(*this);
     }
     HeaderList TakeHeaders()
     {
@@ -143,6 +168,108 @@ inline RecordedRequest TakeRequest(FieldReader& in)
     request.sessionId = in.Take();
     request.knownSession = in.TakeNumber() != 0;
     return request;
+}
+
+inline void PutText(FieldWriter& out, const std::string& text)
+{
+    out.Put(text);
+}
+
+inline void PutTextPair(FieldWriter& out, const std::pair<const std::string, std::string>& pair)
+{
+    out.Put(pair.first).Put(pair.second);
+}
+
+inline void TakeTextPair(FieldReader& in, std::map<std::string, std::string>& pairs)
+{
+    std::string name = in.Take();
+    pairs[std::move(name)] = in.Take();
+}
+
+inline void PutScenario(FieldWriter& out, const RenewalScenario& scenario)
+{
+    out.Put(scenario.certUpdateFound ? 1 : 0).Put(scenario.newEncCert ? 1 : 0);
+    out.Put(scenario.newSigCert ? 1 : 0).Put(scenario.holder);
+    out.PutEach(scenario.holderByCin, PutTextPair);
+    out.Put(scenario.acosEncryptionKey).Put(scenario.fallbackKey).Put(scenario.cardOsVersion);
+    out.PutEach(scenario.cardOsMissingFiles, PutText);
+    out.PutEach(scenario.faults,
+                [](FieldWriter& item, const std::pair<const std::string, StepFault>& fault)
+                {
+                    item.Put(fault.first).Put(static_cast<uint64_t>(fault.second.kind));
+                    item.Put(fault.second.member);
+                });
+}
+
+inline RenewalScenario TakeScenario(FieldReader& in)
+{
+    RenewalScenario scenario;
+    scenario.certUpdateFound = in.TakeNumber() != 0;
+    scenario.newEncCert = in.TakeNumber() != 0;
+    scenario.newSigCert = in.TakeNumber() != 0;
+    scenario.holder = in.Take();
+    in.TakeEach([&](FieldReader& item) { TakeTextPair(item, scenario.holderByCin); });
+    scenario.acosEncryptionKey = in.TakeBytes();
+    scenario.fallbackKey = in.TakeBytes();
+    scenario.cardOsVersion = in.Take();
+    in.TakeEach([&](FieldReader& item) { scenario.cardOsMissingFiles.insert(item.Take()); });
+    in.TakeEach(
+        [&](FieldReader& item)
+        {
+            StepFault& fault = scenario.faults[item.Take()];
+            fault.kind = static_cast<RenewalFault>(item.TakeNumber());
+            fault.member = item.Take();
+        });
+    return scenario;
+}
+
+inline void PutRun(FieldWriter& out, const RenewalRecord& run)
+{
+    PutScenario(out, run.scenario);
+    out.Put(static_cast<uint64_t>(run.cardType)).Put(run.cin).Put(run.csn);
+    out.PutEach(run.steps, PutText);
+    out.Put(run.signatureCertificate).Put(run.encryptionCertificate).Put(run.done ? 1 : 0);
+}
+
+inline RenewalRecord TakeRun(FieldReader& in)
+{
+    RenewalRecord run;
+    run.scenario = TakeScenario(in);
+    run.cardType = static_cast<int>(in.TakeNumber());
+    run.cin = in.Take();
+    run.csn = in.Take();
+    in.TakeEach([&](FieldReader& item) { run.steps.push_back(item.Take()); });
+    run.signatureCertificate = in.TakeBytes();
+    run.encryptionCertificate = in.TakeBytes();
+    run.done = in.TakeNumber() != 0;
+    return run;
+}
+
+inline void PutZmrScenario(FieldWriter& out, const ZmrScenario& scenario)
+{
+    out.Put(scenario.sessionText);
+    out.PutEach(scenario.persons,
+                [](FieldWriter& item, const ZmrPerson& person)
+                {
+                    item.Put(person.commonName).PutEach(person.fields, PutTextPair);
+                    item.Put(person.identityLink).Put(person.cin);
+                });
+}
+
+inline ZmrScenario TakeZmrScenario(FieldReader& in)
+{
+    ZmrScenario scenario;
+    scenario.sessionText = in.Take();
+    in.TakeEach(
+        [&](FieldReader& item)
+        {
+            ZmrPerson& person = scenario.persons.emplace_back();
+            person.commonName = item.Take();
+            item.TakeEach([&](FieldReader& field) { TakeTextPair(field, person.fields); });
+            person.identityLink = item.Take();
+            person.cin = item.Take();
+        });
+    return scenario;
 }
 
 } // namespace OnlineServicesSim::remote

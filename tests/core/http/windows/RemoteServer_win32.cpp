@@ -1,7 +1,6 @@
 #include "sim/onlineservices/LoopbackServer.h"
-#include "tests/core/http/remote/RemoteWire.h"
+#include "tests/core/http/windows/RemoteControl.h"
 
-#include <winsock2.h>
 #include <ws2tcpip.h>
 
 #include <cstdio>
@@ -11,14 +10,10 @@
 
 namespace OnlineServicesSim
 {
+namespace remote
+{
 namespace
 {
-struct SocketCloser
-{
-    SOCKET socket;
-    ~SocketCloser() { closesocket(socket); }
-};
-
 SOCKET Connect()
 {
     static const bool started = []
@@ -41,38 +36,50 @@ SOCKET Connect()
         throw std::runtime_error("the simulated online services do not answer at " + text);
     return client;
 }
+} // namespace
 
-// One command, one answer; a failed command throws, which fails the test that gave it.
-remote::FieldReader Command(const remote::FieldWriter& command)
+bool SendAll(SOCKET socket, const std::string& text)
 {
-    SocketCloser client{Connect()};
-    const std::string& text = command.Text();
     for (size_t sent = 0; sent < text.size();)
     {
-        const int count =
-            send(client.socket, text.data() + sent, static_cast<int>(text.size() - sent), 0);
+        const int count = send(socket, text.data() + sent, static_cast<int>(text.size() - sent), 0);
         if (count <= 0)
-            throw std::runtime_error("sending to the simulated online services failed");
+            return false;
         sent += static_cast<size_t>(count);
     }
-    shutdown(client.socket, SD_SEND);
-    std::string answer;
+    return shutdown(socket, SD_SEND) == 0;
+}
+
+std::string ReceiveAll(SOCKET socket)
+{
+    std::string text;
     char buffer[65536];
-    for (int count; (count = recv(client.socket, buffer, sizeof(buffer), 0)) > 0;)
-        answer.append(buffer, static_cast<size_t>(count));
-    remote::FieldReader reader(answer);
+    for (int count; (count = recv(socket, buffer, sizeof(buffer), 0)) > 0;)
+        text.append(buffer, static_cast<size_t>(count));
+    return text;
+}
+
+FieldReader Command(const FieldWriter& command)
+{
+    SocketCloser client{Connect()};
+    if (!SendAll(client.socket, command.Text()))
+        throw std::runtime_error("sending to the simulated online services failed");
+    FieldReader reader(ReceiveAll(client.socket));
     if (reader.Take() != "ok")
         throw std::runtime_error("the simulated online services refused a command");
     return reader;
 }
 
-remote::FieldWriter About(const char* command, uint64_t id)
+FieldWriter About(const char* command, uint64_t id)
 {
-    remote::FieldWriter writer;
+    FieldWriter writer;
     writer.Put(command).Put(id);
     return writer;
 }
-} // namespace
+} // namespace remote
+
+using remote::About;
+using remote::Command;
 
 Server::~Server()
 {
@@ -89,7 +96,10 @@ bool Server::Start(bool withTls, const std::string& serverNames)
     port = static_cast<uint16_t>(answer.TakeNumber());
     caPem = answer.Take();
     tls = withTls;
-    return answer.Ok() && id != 0;
+    const bool started = answer.Ok() && id != 0;
+    if (started)
+        SetUpStarted();
+    return started;
 }
 
 void Server::Stop()
