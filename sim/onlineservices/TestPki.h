@@ -35,7 +35,9 @@ struct TestPki
     CertificatePtr serverCertificate;
 };
 
-constexpr const char* kLoopbackNames = "DNS:localhost,IP:127.0.0.1";
+// The address also as a DNS name: Wine's WinINet matches a host, an address too, against the
+// certificate's DNS names alone.
+constexpr const char* kLoopbackNames = "DNS:localhost,IP:127.0.0.1,DNS:127.0.0.1";
 
 // caName becomes the CA's common name, so two test CAs can be told apart; serverNames is the
 // server certificate's subjectAltName.

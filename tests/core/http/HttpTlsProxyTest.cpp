@@ -1,19 +1,13 @@
 // TLS by scheme or port 443 with the peer verified, and the system's proxy (none for loopback).
 
 #include "HttpTestSupport.h"
+#include "TrustedCa.h"
 #include "tests/platform/ScopedEnvironment.h"
 
 using OnlineServicesSim::JsonReply;
 
 namespace
 {
-void TrustCa(const std::string& caFile)
-{
-    LibHttp2::TransportSettings settings;
-    settings.trustedCaFile = caFile;
-    LibHttp2::SetTransportSettingsForTesting(settings);
-}
-
 class HttpTlsTest : public ::testing::Test
 {
 protected:
@@ -25,7 +19,7 @@ TEST_F(HttpTlsTest, TheTestCaIsTrustedForLoopbackByAddressAndByName)
     OnlineServicesSim::LoopbackServer server;
     ASSERT_TRUE(server.StartTls());
     server.SetReply("secure", JsonReply("{\"tls\":true}"));
-    TrustCa(server.CaFile());
+    const TrustedCa trusted(server.CaFile());
     const std::string port = std::to_string(server.Port());
     for (const std::string host : {"127.0.0.1", "localhost"})
     {
@@ -57,7 +51,7 @@ TEST_F(HttpTlsTest, AnUntrustedOrMisnamedCertificateFailsBeforeAnyRequest)
         SCOPED_TRACE(c.name);
         OnlineServicesSim::LoopbackServer server;
         ASSERT_TRUE(server.StartTls(c.serverNames));
-        TrustCa(c.trustOwnCa ? server.CaFile() : other.CaFile());
+        const TrustedCa trusted(c.trustOwnCa ? server.CaFile() : other.CaFile());
         ErrorHookCapture errors;
         EXPECT_FALSE(Post(server.BaseUrl() + "secure", "{\"secret\":1}").sent);
         EXPECT_TRUE(errors.Saw("HttpSendRequest failed"));
