@@ -319,6 +319,11 @@ struct EncodingCase
     std::string changed;
 };
 
+void PrintTo(const EncodingCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class RegistryEncodingTest : public testing::TestWithParam<EncodingCase>
 {
 protected:

@@ -11,6 +11,7 @@
 #include <linux/capability.h>
 #include <linux/securebits.h>
 #include <memory>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <sys/prctl.h>
@@ -52,6 +53,12 @@ struct UnreadableFile
     std::function<void(const std::string& path)> spoil;
     std::string reason;
 };
+
+// By its name, so that a listing of the tests is the same in every build.
+inline void PrintTo(const UnreadableFile& file, std::ostream* os)
+{
+    *os << file.name;
+}
 
 // What users do to their files: convert them in part, take their rights, put a folder there.
 inline std::vector<UnreadableFile> SpoiledByTheUser()

@@ -42,8 +42,16 @@ std::string LogPathFor(const std::string& cardSetPath, const std::string& member
 // the call through and stays, so that no call waits for what it can never take away.
 void PassGate(const std::string& gate, const std::string& cardSetPath)
 {
+    // Windows refuses to remove a gate its maker still holds open: that is retried for a while
+    // (2 s) before the gate is reported as staying.
+    int refusals = 0;
     while (unlink(gate.c_str()) != 0)
     {
+        if (errno == EACCES && ++refusals < 400)
+        {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            continue;
+        }
         if (errno != ENOENT)
         {
             ReportProblem(cardSetPath, "the gate " + gate + " stays (" +

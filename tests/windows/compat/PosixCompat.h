@@ -5,6 +5,8 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <random>
 #include <string>
 
 #include <direct.h>
@@ -24,15 +26,23 @@ inline int unsetenv(const char* name)
     return _putenv_s(name, "") == 0 ? 0 : -1;
 }
 
-// Replaces the trailing XXXXXX and creates the folder; retries while the name is taken.
+// Replaces the trailing XXXXXX with random letters and creates the folder; retries while the
+// name is taken. The runtime's own _mktemp has only 26 names per process id, and Wine reuses ids,
+// so a folder an earlier run left would soon take them all.
 inline char* mkdtemp(char* pattern)
 {
-    const std::string original = pattern;
+    const size_t length = std::strlen(pattern);
+    if (length < 6 || std::strcmp(pattern + length - 6, "XXXXXX") != 0)
+    {
+        errno = EINVAL;
+        return nullptr;
+    }
+    static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::random_device random;
     for (int attempt = 0; attempt < 100; ++attempt)
     {
-        original.copy(pattern, original.size());
-        if (_mktemp_s(pattern, original.size() + 1) != 0)
-            return nullptr;
+        for (size_t i = length - 6; i < length; ++i)
+            pattern[i] = letters[random() % (sizeof(letters) - 1)];
         if (_mkdir(pattern) == 0)
             return pattern;
         if (errno != EEXIST)
