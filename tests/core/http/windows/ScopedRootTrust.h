@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TrustedRootStore.h"
+#include "tools/trustca/TrustedRootStore.h"
 
 #include <string>
 

@@ -2,7 +2,7 @@
 // what it cannot use refused without a change.
 
 #include "sim/onlineservices/LoopbackServer.h"
-#include "tests/core/http/windows/TrustedRootStore.h"
+#include "tools/trustca/TrustedRootStore.h"
 #include "tests/platform/ScopedTempFolder.h"
 #include "tests/sim/cardmodule/ChildProcess.h"
 

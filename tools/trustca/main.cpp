@@ -3,7 +3,7 @@
 // it out again, so that WinINet accepts the simulated online services' TLS certificates (the
 // demo under Wine).
 
-#include "TrustedRootStore.h"
+#include "tools/trustca/TrustedRootStore.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "TrustedRootStore.h"
+#include "tools/trustca/TrustedRootStore.h"
 
 #include <fstream>
 #include <iterator>
