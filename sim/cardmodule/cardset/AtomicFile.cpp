@@ -16,6 +16,14 @@ std::string TemporaryNameBeside(const std::string& path)
     name << path << ".tmp" << std::hex << random() << random();
     return name.str();
 }
+
+// A card set reached through a link is written where the link leads, and the link stays.
+std::string FileBehind(const std::string& path)
+{
+    std::error_code error;
+    const std::filesystem::path resolved = std::filesystem::canonical(path, error);
+    return error ? path : resolved.string();
+}
 } // namespace
 
 bool FileIdentity::operator==(const FileIdentity& other) const
@@ -26,7 +34,8 @@ bool FileIdentity::operator==(const FileIdentity& other) const
 
 bool WriteFileAtomically(const std::string& path, const std::string& content, FileIdentity* written)
 {
-    const std::string temporary = TemporaryNameBeside(path);
+    const std::string target = FileBehind(path);
+    const std::string temporary = TemporaryNameBeside(target);
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         out.write(content.data(), static_cast<std::streamsize>(content.size()));
@@ -40,7 +49,7 @@ bool WriteFileAtomically(const std::string& path, const std::string& content, Fi
             return false;
         }
     }
-    if (ReplaceWith(temporary, path))
+    if (ReplaceWith(temporary, target))
         return true;
     std::error_code ignored;
     std::filesystem::remove(temporary, ignored);

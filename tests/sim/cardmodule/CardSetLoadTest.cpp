@@ -179,6 +179,9 @@ TEST(SimCardSetLoad, GateOnTheFileBehindALinkIsRefused)
             EXPECT_EQ(CKR_OK, result.rv) << result.errors;
             EXPECT_FALSE(std::filesystem::exists(env.Folder() + "/" + row.target))
                 << "the held call did not take its gate away";
+            // The used-up fault was written through the link into the card set.
+            EXPECT_TRUE(std::filesystem::is_symlink(cards)) << "the link was replaced";
+            EXPECT_TRUE(env.Load().faults.empty());
         }
         EXPECT_TRUE(std::filesystem::is_regular_file(env.CardSetPath())) << "the card set is gone";
         for (const auto& link : row.links)
