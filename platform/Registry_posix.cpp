@@ -1,5 +1,6 @@
 #include "platform/Registry.h"
 
+#include "platform/FileDescriptor_posix.h"
 #include "platform/Folders.h"
 #include "platform/RegistryFormat.h"
 
@@ -32,31 +33,6 @@ namespace
 using regfile::HiveRecord;
 using regfile::KeyRecord;
 using regfile::ValueRecord;
-
-class FileDescriptor
-{
-public:
-    explicit FileDescriptor(int descriptor) : descriptor_(descriptor) {}
-    ~FileDescriptor()
-    {
-        if (descriptor_ >= 0)
-            close(descriptor_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-    int Get() const { return descriptor_; }
-    bool IsOpen() const { return descriptor_ >= 0; }
-    // Closes now so that a failed close can be seen.
-    bool Close()
-    {
-        const int descriptor = std::exchange(descriptor_, -1);
-        return close(descriptor) == 0;
-    }
-
-private:
-    int descriptor_;
-};
 
 const char* HiveName(RegistryHive hive)
 {

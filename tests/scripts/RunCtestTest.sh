@@ -39,15 +39,15 @@ fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
 # scenario NAME OUTCOME TEST:KIND:RUNS...: a project of the given tests, one run over it, and
 # whether that run passed or failed and how often each test ran.
 scenario() {
-  local name=$1 outcome=$2 dir="$work/$1" before=$failures spec test kind runs number=0 output ran
+  local name=$1 outcome=$2 dir="$work/$1" before=$failures planted test kind runs number=0 output ran
   local outcome_seen=fail
   mkdir "$dir"
   {
     echo 'cmake_minimum_required(VERSION 3.16)'
     echo 'project(planted NONE)'
     echo 'enable_testing()'
-    for spec in "${@:3}"; do
-      IFS=: read -r test kind runs <<< "$spec"
+    for planted in "${@:3}"; do
+      IFS=: read -r test kind runs <<< "$planted"
       number=$((number + 1))
       echo "add_test(NAME $test COMMAND sh $work/planted.sh $kind $dir/$test.runs $number $test)"
     done
@@ -58,8 +58,8 @@ scenario() {
     outcome_seen=pass
   fi
   [ "$outcome_seen" = "$outcome" ] || fail "$name: the run should $outcome, it did $outcome_seen"
-  for spec in "${@:3}"; do
-    IFS=: read -r test kind runs <<< "$spec"
+  for planted in "${@:3}"; do
+    IFS=: read -r test kind runs <<< "$planted"
     ran=0
     [ -f "$dir/$test.runs" ] && ran=$(wc -l < "$dir/$test.runs")
     [ "$ran" -eq "$runs" ] || fail "$name: $test ran $ran times, expected $runs"

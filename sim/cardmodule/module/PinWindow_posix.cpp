@@ -3,11 +3,12 @@
 
 #include "sim/cardmodule/module/PinWindow.h"
 
+#include "platform/FileDescriptor_posix.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
 #include <spawn.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <utility>
@@ -29,32 +30,6 @@ bool IsSet(const char* name)
 bool HasDisplay()
 {
     return IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY");
-}
-
-bool IsExecutableFile(const std::string& path)
-{
-    struct stat status = {};
-    return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
-           access(path.c_str(), X_OK) == 0;
-}
-
-// As a shell finds a program, without a shell: the first folder of PATH that holds it.
-std::string FindOnPath(const std::string& name)
-{
-    const char* variable = std::getenv("PATH");
-    const std::string folders = variable ? variable : "";
-    for (size_t start = 0; start <= folders.size();)
-    {
-        size_t end = folders.find(':', start);
-        if (end == std::string::npos)
-            end = folders.size();
-        const std::string folder = folders.substr(start, end - start);
-        const std::string candidate = (folder.empty() ? "." : folder) + "/" + name;
-        if (IsExecutableFile(candidate))
-            return candidate;
-        start = end + 1;
-    }
-    return "";
 }
 
 // The form's text is Pango markup: a label such as "A & B" shows as written.
@@ -100,25 +75,6 @@ std::vector<std::string> LinesOf(std::string output)
     return lines;
 }
 
-class Descriptor
-{
-public:
-    explicit Descriptor(int descriptor) : m_descriptor(descriptor) {}
-    ~Descriptor() { Close(); }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-
-    int Get() const { return m_descriptor; }
-    void Close()
-    {
-        if (m_descriptor >= 0)
-            close(std::exchange(m_descriptor, -1));
-    }
-
-private:
-    int m_descriptor;
-};
-
 class SpawnActions
 {
 public:
@@ -157,16 +113,15 @@ int ExitCodeOf(pid_t child)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// What the program wrote when it ended with 0 (OK); nothing when it could not be started or
-// ended otherwise (1: Cancel or the window closed).
-std::optional<std::string> RunForOutput(const std::string& program,
-                                        const std::vector<std::string>& arguments)
+// What the program, found on PATH, wrote when it ended with 0 (OK); nothing when it could not be
+// started or ended otherwise (1: Cancel or the window closed).
+std::optional<std::string> RunForOutput(const std::vector<std::string>& arguments)
 {
     int ends[2];
     if (pipe2(ends, O_CLOEXEC) != 0)
         return std::nullopt;
-    Descriptor readEnd(ends[0]);
-    Descriptor writeEnd(ends[1]);
+    platform::FileDescriptor readEnd(ends[0]);
+    platform::FileDescriptor writeEnd(ends[1]);
     SpawnActions actions;
     posix_spawn_file_actions_addopen(actions.Get(), STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(actions.Get(), writeEnd.Get(), STDOUT_FILENO);
@@ -175,7 +130,7 @@ std::optional<std::string> RunForOutput(const std::string& program,
         argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
     pid_t child = 0;
-    if (posix_spawn(&child, program.c_str(), actions.Get(), nullptr, argv.data(), environ) != 0)
+    if (posix_spawnp(&child, argv[0], actions.Get(), nullptr, argv.data(), environ) != 0)
         return std::nullopt;
     writeEnd.Close();
     std::string output = ReadToEnd(readEnd.Get());
@@ -189,10 +144,7 @@ std::optional<std::vector<std::string>> ShowPinForm(const PinForm& form)
 {
     if (!HasDisplay())
         return std::nullopt;
-    const std::string program = FindOnPath(kDialogProgram);
-    if (program.empty())
-        return std::nullopt;
-    std::optional<std::string> output = RunForOutput(program, ArgumentsOf(form));
+    std::optional<std::string> output = RunForOutput(ArgumentsOf(form));
     if (!output)
         return std::nullopt;
     return LinesOf(std::move(*output));

@@ -3,6 +3,8 @@
 // The server program in a child process with its standard output on a pipe; the test target
 // names the program in SIM_EXECUTABLE.
 
+#include "platform/FileDescriptor_posix.h"
+
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -18,28 +20,6 @@
 #include <string>
 #include <utility>
 #include <vector>
-
-// One end of a pipe, closed when it goes.
-class PipeEnd
-{
-public:
-    explicit PipeEnd(int descriptor = -1) : descriptor(descriptor) {}
-    ~PipeEnd()
-    {
-        if (descriptor >= 0)
-            close(descriptor);
-    }
-    PipeEnd& operator=(PipeEnd&& other) noexcept
-    {
-        std::swap(descriptor, other.descriptor);
-        return *this;
-    }
-
-    int Get() const { return descriptor; }
-
-private:
-    int descriptor;
-};
 
 class SimProcess
 {
@@ -63,8 +43,8 @@ public:
             ADD_FAILURE() << "no pipe for " << program << ": " << std::strerror(errno);
             return;
         }
-        PipeEnd readEnd(pipeEnds[0]);
-        const PipeEnd writeEnd(pipeEnds[1]);
+        platform::FileDescriptor readEnd(pipeEnds[0]);
+        const platform::FileDescriptor writeEnd(pipeEnds[1]);
         child = fork();
         if (child == 0)
         {
@@ -130,7 +110,7 @@ private:
     }
 
     pid_t child = -1;
-    PipeEnd output;
+    platform::FileDescriptor output;
     std::string pending; // read from the pipe, not yet returned as a line
     std::chrono::milliseconds lineLimit;
     int exitStatus = -1;
