@@ -1,6 +1,7 @@
 #include "sim/onlineservices/TestPki.h"
 
 #include <openssl/bio.h>
+#include <openssl/ec.h>
 #include <openssl/pem.h>
 #include <openssl/x509v3.h>
 
@@ -17,7 +18,47 @@ struct ExtensionDeleter
 };
 using ExtensionPtr = std::unique_ptr<X509_EXTENSION, ExtensionDeleter>;
 
+struct SignatureDeleter
+{
+    void operator()(ECDSA_SIG* signature) const { ECDSA_SIG_free(signature); }
+};
+using SignaturePtr = std::unique_ptr<ECDSA_SIG, SignatureDeleter>;
+
 constexpr long kValiditySeconds = 7L * 24 * 3600;
+// A short r or s comes about once in 128 signatures, so these many in a row never all are.
+constexpr int kSigningAttempts = 32;
+
+// Whether the certificate's ECDSA signature has an r and an s of the curve's full size (a
+// signature of another kind always passes).
+bool FullLengthSignature(const X509* certificate, EVP_PKEY* key)
+{
+    if (EVP_PKEY_get_base_id(key) != EVP_PKEY_EC)
+        return true;
+    const ASN1_BIT_STRING* signature = nullptr;
+    X509_get0_signature(&signature, nullptr, certificate);
+    const unsigned char* der = signature->data;
+    const SignaturePtr parsed(d2i_ECDSA_SIG(nullptr, &der, signature->length));
+    if (!parsed)
+        return false;
+    const int size = (EVP_PKEY_get_bits(key) + 7) / 8;
+    return BN_num_bytes(ECDSA_SIG_get0_r(parsed.get())) == size &&
+           BN_num_bytes(ECDSA_SIG_get0_s(parsed.get())) == size;
+}
+
+// Wine's certificate checks lay an ECDSA signature's r and s end to end without padding either
+// to the curve's size, so a certificate whose r or s is shorter fails there as badly signed.
+// Each signing draws a new random number: signed again until both are full length.
+bool Sign(X509* certificate, EVP_PKEY* key)
+{
+    for (int attempt = 0; attempt < kSigningAttempts; ++attempt)
+    {
+        if (X509_sign(certificate, key, EVP_sha256()) == 0)
+            return false;
+        if (FullLengthSignature(certificate, key))
+            return true;
+    }
+    return false;
+}
 
 bool AddExtension(X509* certificate, X509* issuer, int nid, const char* value)
 {
@@ -54,7 +95,7 @@ CertificatePtr MakeCa(EVP_PKEY* key, const std::string& name)
         !AddExtension(ca.get(), ca.get(), NID_basic_constraints, "critical,CA:TRUE") ||
         !AddExtension(ca.get(), ca.get(), NID_key_usage, "critical,keyCertSign,cRLSign") ||
         !AddExtension(ca.get(), ca.get(), NID_subject_key_identifier, "hash") ||
-        X509_sign(ca.get(), key, EVP_sha256()) == 0)
+        !Sign(ca.get(), key))
         return nullptr;
     return ca;
 }
@@ -68,7 +109,7 @@ CertificatePtr MakeServerCertificate(EVP_PKEY* key, X509* ca, EVP_PKEY* caKey,
         !AddExtension(server.get(), ca, NID_ext_key_usage, "serverAuth") ||
         !AddExtension(server.get(), ca, NID_subject_alt_name, names.c_str()) ||
         !AddExtension(server.get(), ca, NID_authority_key_identifier, "keyid") ||
-        X509_sign(server.get(), caKey, EVP_sha256()) == 0)
+        !Sign(server.get(), caKey))
         return nullptr;
     return server;
 }

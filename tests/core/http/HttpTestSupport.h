@@ -33,6 +33,13 @@ public:
                 return true;
         return false;
     }
+    std::string Joined() const
+    {
+        std::string joined;
+        for (const auto& seen : Texts())
+            joined += seen + "\n";
+        return joined;
+    }
 };
 
 inline std::string AsText(const ByteVector& bytes)

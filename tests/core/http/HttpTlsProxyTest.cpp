@@ -24,9 +24,10 @@ TEST_F(HttpTlsTest, TheTestCaIsTrustedForLoopbackByAddressAndByName)
     for (const std::string host : {"127.0.0.1", "localhost"})
     {
         SCOPED_TRACE(host);
+        const ErrorHookCapture errors;
         const Exchange result =
             Post("https://" + host + ":" + port + "/OnlineServicesTNG/v1/secure", "{\"a\":1}");
-        ASSERT_TRUE(result.sent);
+        ASSERT_TRUE(result.sent) << errors.Joined();
         EXPECT_EQ(result.body, "{\"tls\":true}");
     }
     const auto requests = server.Requests();
